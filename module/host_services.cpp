@@ -1,0 +1,3 @@
+#include "module/host_services.h"
+
+HostServicesTable HostServices = {};
