@@ -1,0 +1,28 @@
+#include "host/network_eval.h"
+
+namespace pexil::host {
+
+std::array<double, 3> ConvertValue(const std::array<double, 3>& v, int fromType, int toType) {
+    if (fromType == toType) return v;
+    if (toType == kConnectionColor) return {v[0], v[0], v[0]};
+    // Rec. 709 luminance of a colour read as a scalar.
+    return {0.2126 * v[0] + 0.7152 * v[1] + 0.0722 * v[2], 0.0, 0.0};
+}
+
+namespace {
+
+std::array<double, 3> EvaluateOutput(const NodeOutput& out, HostNodalAccess* nodal) {
+    const Node& n = *out.node;
+    if (n.type == "Constant" || n.type == "Scalar")
+        return ConvertValue(EvaluateInput(*n.inputs[0], nodal), n.inputs[0]->type, out.type);
+    return {0.0, 0.0, 0.0};
+}
+
+}  // namespace
+
+std::array<double, 3> EvaluateInput(const NodeInput& input, HostNodalAccess* nodal) {
+    if (input.source == nullptr) return input.value;
+    return ConvertValue(EvaluateOutput(*input.source, nodal), input.source->type, input.type);
+}
+
+}  // namespace pexil::host
