@@ -1,12 +1,16 @@
 #include "host/module_file.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <dlfcn.h>
+#include <elf.h>
+
+#include <fstream>
 #endif
 
 namespace pexil::host {
@@ -45,6 +49,57 @@ void* FindSymbol(void* library, const char* name) {
     return dlsym(library, name);
 }
 void CloseLibrary(void* library) { dlclose(library); }
+
+const char* MachineName(unsigned machine) {
+    switch (machine) {
+        case EM_386: return "i386";
+        case EM_X86_64: return "x86_64";
+        case EM_AARCH64: return "aarch64";
+        case EM_ARM: return "arm";
+        default: return "another machine";
+    }
+}
+
+// dlopen maps a file's segments before it checks them, and touching a segment
+// that lies past the end of a truncated file kills the process. Check that the
+// file is a shared object for this machine and holds every byte its headers
+// promise; the empty string means it does.
+template <typename Ehdr, typename Phdr>
+std::string CheckElf(const std::string& bytes) {
+    if (bytes.size() < sizeof(Ehdr)) return "the file is truncated";
+    Ehdr eh;
+    std::memcpy(&eh, bytes.data(), sizeof eh);
+    const unsigned ours = sizeof(void*) == 8 ? EM_X86_64 : EM_386;
+    if (eh.e_machine != ours)
+        return std::string("it is built for ") + MachineName(eh.e_machine) + ", this host runs on " +
+               MachineName(ours);
+    if (eh.e_type != ET_DYN) return "it is not a shared library";
+    if (eh.e_phentsize != sizeof(Phdr) ||
+        eh.e_phoff + static_cast<uint64_t>(eh.e_phnum) * sizeof(Phdr) > bytes.size())
+        return "the file is truncated";
+    for (unsigned i = 0; i < eh.e_phnum; ++i) {
+        Phdr ph;
+        std::memcpy(&ph, bytes.data() + eh.e_phoff + i * sizeof(Phdr), sizeof ph);
+        if (ph.p_type == PT_LOAD && static_cast<uint64_t>(ph.p_offset) + ph.p_filesz > bytes.size())
+            return "the file is truncated";
+    }
+    return "";
+}
+
+std::string CheckLibraryFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.eof() && in.fail()) return "the file cannot be read";
+    if (bytes.size() < EI_NIDENT || std::memcmp(bytes.data(), ELFMAG, SELFMAG) != 0)
+        return "it is not a shared library (no ELF header)";
+    const unsigned char cls = static_cast<unsigned char>(bytes[EI_CLASS]);
+    const unsigned char ours = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
+    if (cls != ours)
+        return std::string("it is a ") + (cls == ELFCLASS64 ? "64" : "32") + "-bit file, this host is " +
+               (ours == ELFCLASS64 ? "64" : "32") + "-bit";
+    return cls == ELFCLASS64 ? CheckElf<Elf64_Ehdr, Elf64_Phdr>(bytes)
+                             : CheckElf<Elf32_Ehdr, Elf32_Phdr>(bytes);
+}
 #endif
 
 }  // namespace
@@ -58,6 +113,10 @@ ModuleFile::ModuleFile(const std::string& path) : path_(path) {
     // slash is read from where it says.
     std::string openPath = path.find('/') == std::string::npos ? "./" + path : path;
     std::string reason;
+#if !defined(_WIN32)
+    reason = CheckLibraryFile(path);
+    if (!reason.empty()) throw ModuleError(path + ": not a loadable module: " + reason);
+#endif
     library_ = OpenLibrary(openPath, reason);
     if (library_ == nullptr) throw ModuleError(path + ": not a loadable module: " + reason);
 

@@ -92,6 +92,8 @@ void Scene::loadText(std::string_view text, const std::string& file) {
                                    " is not supported (this host reads version " +
                                    std::to_string(kSceneFormatVersion) + ")");
 
+    // What to go back to should the load fail (see below).
+    const std::string previous = filters_.empty() || restoring_ ? std::string() : save();
     int newWidth = width, newHeight = height;
     std::vector<FilterSlot> loaded;
     std::map<std::string, int> nextIndex;
@@ -134,6 +136,17 @@ void Scene::loadText(std::string_view text, const std::string& file) {
         }
     } catch (...) {
         destroyAll(loaded);
+        // The filters share one node editor, which the failed load has replaced:
+        // the scene as it was is only whole again once it is loaded again.
+        if (!previous.empty()) {
+            destroyAll(filters_);
+            restoring_ = true;
+            try {
+                loadText(previous, file);
+            } catch (...) {
+            }
+            restoring_ = false;
+        }
         throw;
     }
     destroyAll(filters_);

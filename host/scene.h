@@ -66,6 +66,7 @@ private:
     const ModuleFile& module_;
     std::map<std::string, std::unique_ptr<HandlerRecords>> handlers_;
     std::vector<FilterSlot> filters_;
+    bool restoring_ = false;
 };
 
 }  // namespace pexil::host
