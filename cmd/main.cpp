@@ -49,7 +49,8 @@ int Info(const std::string& modulePath) {
             }
         }
         const int32_t code = Activate(s, version, records);
-        std::cout << "version " << version << " -> " << ActivationResultText(code) << " (" << code << ")\n";
+        std::cout << "version " << version << " -> " << ActivationResultText(code) << " (" << code
+                  << ")\n";
     }
     return 0;
 }

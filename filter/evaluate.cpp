@@ -81,7 +81,8 @@ extern "C" void PX_CDECL FilterEvaluate(void* instance, const HostPixelAccess* p
     double d[3];
     const double* o = cam.filmOffset;
     for (int i = 0; i < 3; ++i)
-        d[i] = (u - o[i]) * cam.right[i] + (v - o[i]) * cam.up[i] + (cam.zoom - o[i]) * cam.forward[i];
+        d[i] =
+            (u - o[i]) * cam.right[i] + (v - o[i]) * cam.up[i] + (cam.zoom - o[i]) * cam.forward[i];
     double direction[3];
     NormalizeVector(d, direction);
 
@@ -98,7 +99,8 @@ extern "C" void PX_CDECL FilterEvaluate(void* instance, const HostPixelAccess* p
 
     // A direction of zero length names no ray: the pixel is left as a miss.
     const bool hasRay = direction[0] != 0.0 || direction[1] != 0.0 || direction[2] != 0.0;
-    const double distance = hasRay ? pixel->rayShade(cam.rayOrigin, direction, &shadingRecord) : -1.0;
+    const double distance =
+        hasRay ? pixel->rayShade(cam.rayOrigin, direction, &shadingRecord) : -1.0;
 
     for (int i = 0; i < 4; ++i) output[i] = buffer[i];
 

@@ -86,7 +86,9 @@ extern "C" const char* PX_CDECL FilterDescribe(void* instance) noexcept {
     return inst->descLine;
 }
 
-extern "C" uint32_t PX_CDECL FilterFlags(void*) noexcept { return kFilterFlags; }
+extern "C" uint32_t PX_CDECL FilterFlags(void*) noexcept {
+    return kFilterFlags;
+}
 
 extern "C" int32_t PX_CDECL RootQuery(NodeEditorID editor) noexcept {
     (void)HostServices.nodeEditor->getUserData(editor);

@@ -22,7 +22,7 @@ struct CameraFrame {
 
 // One pixel filter in a scene. Allocated zero-filled by FilterCreate.
 struct FilterInstance {
-    NodeID rootNode;       // the editor's root node, coloured at create
+    NodeID rootNode;        // the editor's root node, coloured at create
     NodeInputID rootInput;  // the root's input "Output"
     int32_t useCameraEval;  // 1: rays start where the camera evaluator says
     char descLine[32];      // "pexil_nodePF"
@@ -47,7 +47,9 @@ inline constexpr uint32_t kFilterFlags = 0x8000000Fu;
 inline constexpr char kEditorRefusedError[] = "Node editor creation failed!";
 
 // The one place an opaque instance pointer from the host becomes ours.
-inline FilterInstance* AsFilter(void* instance) { return static_cast<FilterInstance*>(instance); }
+inline FilterInstance* AsFilter(void* instance) {
+    return static_cast<FilterInstance*>(instance);
+}
 
 extern "C" {
 void* PX_CDECL FilterCreate(void* priv, void* context, HostError* error) noexcept;

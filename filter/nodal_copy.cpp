@@ -25,38 +25,38 @@ constexpr std::size_t SameSize() {
 
 // Nodal byte        <- shading byte
 constexpr CopyRow kCopyMap[] = {
-    ROW(pixelX, pixelX),                   //   0 word           <-   0
-    ROW(pixelY, pixelY),                   //   4 word           <-   4
-    ROW(objectPosition, objectPosition),   //   8 three doubles  <-   8
-    ROW(worldPosition, worldPosition),     //  32 three doubles  <-  32
-    ROW(geometricNormal, geometricNormal), //  56 three doubles  <-  56
-    ROW(normal, normal),                   //  80 three doubles  <- 280
-    ROW(perturbedNormal, perturbedNormal), // 104 three doubles  <- 416
-    ROW(raySource, raySource),             // 128 three doubles  <-  88
-    ROW(rayLength, rayLength),             // 152 double         <- 112
-    ROW(spotSize, spotSize),               // 160 double         <-  80
-    ROW(cosine, cosine),                   // 168 double         <- 120
-    ROW(bumpHeight, bumpHeight),           // 176 double         <- 440
-    ROW(objectToWorld, objectToWorld),     // 184 nine doubles   <- 128
-    ROW(worldToObject, worldToObject),     // 256 nine doubles   <- 200
-    ROW(rayDepth, rayDepth),               // 328 word           <- 384
-    ROW(hitSide, hitSide),                 // 332 word           <- 744
-    ROW(sampleIndex, sampleIndex),         // 336 word           <- 388
-    ROW(threadIndex, threadIndex),         // 340 word           <- 392
-    ROW(surfaceTag, surfaceTag),           // 344 word           <- 396
-                                           // 348: not written
-    ROW(flags, flags),                     // 352 word           <- 404
-    ROW(materialIndex, materialIndex),     // 356 word           <- 408
-    ROW(objectTag, objectTag),             // 360 word           <- 272
-    ROW(polygonIndex, polygonIndex),       // 364 word           <- 276
-    ROW(lightTags, lightTags),             // 368 four words     <- 488
-    ROW(lightIntensity, lightIntensity),   // 384 four floats    <- 504 (entries 0-3)
-    ROW(lightColor, lightColor),           // 400 four float triples <- 520 (entries 0-3)
-    ROW(shadowFlags, shadowFlags),         // 448 word           <- 568
-                                           // 452: not written
-    ROW(refractionIndex, refractionIndex), // 456 double         <- 632
-    ROW(backFacing, backFacing),           // 464 word           <- 640
-    ROW(lightCount, lightCount),           // 468 word           <- 400
+    ROW(pixelX, pixelX),                    //   0 word           <-   0
+    ROW(pixelY, pixelY),                    //   4 word           <-   4
+    ROW(objectPosition, objectPosition),    //   8 three doubles  <-   8
+    ROW(worldPosition, worldPosition),      //  32 three doubles  <-  32
+    ROW(geometricNormal, geometricNormal),  //  56 three doubles  <-  56
+    ROW(normal, normal),                    //  80 three doubles  <- 280
+    ROW(perturbedNormal, perturbedNormal),  // 104 three doubles  <- 416
+    ROW(raySource, raySource),              // 128 three doubles  <-  88
+    ROW(rayLength, rayLength),              // 152 double         <- 112
+    ROW(spotSize, spotSize),                // 160 double         <-  80
+    ROW(cosine, cosine),                    // 168 double         <- 120
+    ROW(bumpHeight, bumpHeight),            // 176 double         <- 440
+    ROW(objectToWorld, objectToWorld),      // 184 nine doubles   <- 128
+    ROW(worldToObject, worldToObject),      // 256 nine doubles   <- 200
+    ROW(rayDepth, rayDepth),                // 328 word           <- 384
+    ROW(hitSide, hitSide),                  // 332 word           <- 744
+    ROW(sampleIndex, sampleIndex),          // 336 word           <- 388
+    ROW(threadIndex, threadIndex),          // 340 word           <- 392
+    ROW(surfaceTag, surfaceTag),            // 344 word           <- 396
+                                            // 348: not written
+    ROW(flags, flags),                      // 352 word           <- 404
+    ROW(materialIndex, materialIndex),      // 356 word           <- 408
+    ROW(objectTag, objectTag),              // 360 word           <- 272
+    ROW(polygonIndex, polygonIndex),        // 364 word           <- 276
+    ROW(lightTags, lightTags),              // 368 four words     <- 488
+    ROW(lightIntensity, lightIntensity),    // 384 four floats    <- 504 (entries 0-3)
+    ROW(lightColor, lightColor),            // 400 four float triples <- 520 (entries 0-3)
+    ROW(shadowFlags, shadowFlags),          // 448 word           <- 568
+                                            // 452: not written
+    ROW(refractionIndex, refractionIndex),  // 456 double         <- 632
+    ROW(backFacing, backFacing),            // 464 word           <- 640
+    ROW(lightCount, lightCount),            // 468 word           <- 400
 };
 
 }  // namespace

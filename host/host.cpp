@@ -12,8 +12,9 @@ Host* gCurrent = nullptr;
 void* PX_CDECL GlobalLookup(const char* name, int32_t use) {
     Host* h = Host::current();
     if (h == nullptr) return nullptr;
-    if (use != 0) h->reportMisuse("global lookup of " + std::string(name ? name : "(null)") +
-                                  ": second argument " + std::to_string(use) + ", expected 0");
+    if (use != 0)
+        h->reportMisuse("global lookup of " + std::string(name ? name : "(null)") +
+                        ": second argument " + std::to_string(use) + ", expected 0");
     return h->lookup(name);
 }
 
@@ -40,11 +41,17 @@ Host::Host() {
     setFrameSize(640, 480);
 }
 
-Host::~Host() { gCurrent = nullptr; }
+Host::~Host() {
+    gCurrent = nullptr;
+}
 
-Host* Host::current() { return gCurrent; }
+Host* Host::current() {
+    return gCurrent;
+}
 
-HostGlobalFn Host::globalFunction() { return GlobalLookup; }
+HostGlobalFn Host::globalFunction() {
+    return GlobalLookup;
+}
 
 void* Host::lookup(const char* name) {
     if (name == nullptr) {
@@ -53,7 +60,12 @@ void* Host::lookup(const char* name) {
     }
     void* table = services::Table(name);
     const bool withheld = table != nullptr && config.withheld.count(name) != 0;
-    trace_.add({"global", 0, "lookup", {name, table == nullptr ? "unknown" : withheld ? "withheld" : "offered"}});
+    trace_.add({"global",
+                0,
+                "lookup",
+                {name, table == nullptr ? "unknown"
+                       : withheld       ? "withheld"
+                                        : "offered"}});
     return withheld ? nullptr : table;
 }
 
@@ -81,8 +93,8 @@ NodeEditor* Host::makeEditor(const char* name, const char* title, const HostNode
 }
 
 void Host::registerNode(Node& n) {
-    const std::string base =
-        n.editor->handleName() + (n.id == 0 ? std::string(".root") : ".node" + std::to_string(n.id));
+    const std::string base = n.editor->handleName() +
+                             (n.id == 0 ? std::string(".root") : ".node" + std::to_string(n.id));
     nameHandle(&n, base);
     for (const auto& in : n.inputs) nameHandle(in.get(), base + "." + in->name);
     for (const auto& out : n.outputs) nameHandle(out.get(), base + "." + out->name);
@@ -147,11 +159,16 @@ void Host::setFrameSize(int width, int height) {
 
 const char* ActivationResultText(int32_t code) {
     switch (code) {
-        case kActivateOk: return "activated";
-        case kActivateBadVersion: return "version not accepted";
-        case kActivateNoService: return "a required host service is missing";
-        case kActivateNoEditor: return "no node editor";
-        default: return "unknown result";
+        case kActivateOk:
+            return "activated";
+        case kActivateBadVersion:
+            return "version not accepted";
+        case kActivateNoService:
+            return "a required host service is missing";
+        case kActivateNoEditor:
+            return "no node editor";
+        default:
+            return "unknown result";
     }
 }
 

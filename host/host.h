@@ -22,9 +22,9 @@
 namespace pexil::host {
 
 struct HostConfig {
-    std::set<std::string> withheld;  // services the lookup answers with null
-    bool refuseEditor = false;       // "NodeEditorFuncs" 1 answers null
-    bool editorReady = true;         // answer of "NodeEditorFuncs" 22
+    std::set<std::string> withheld;     // services the lookup answers with null
+    bool refuseEditor = false;          // "NodeEditorFuncs" 1 answers null
+    bool editorReady = true;            // answer of "NodeEditorFuncs" 22
     std::ostream* presentTo = nullptr;  // where operation 21 shows the network, if anywhere
 };
 
@@ -42,7 +42,7 @@ struct HostCamera {
 };
 
 class Host {
-public:
+  public:
     Host();
     ~Host();
     Host(const Host&) = delete;
@@ -65,7 +65,9 @@ public:
 
     // Handles: every handle the host gives out has a readable name.
     std::string handleName(const void* handle) const;
-    void nameHandle(const void* handle, std::string name) { handleNames_[handle] = std::move(name); }
+    void nameHandle(const void* handle, std::string name) {
+        handleNames_[handle] = std::move(name);
+    }
 
     // Node editors made through "NodeEditorFuncs" 1, in creation order.
     const std::vector<std::unique_ptr<NodeEditor>>& editors() const { return editors_; }
@@ -90,7 +92,7 @@ public:
     HostSceneInfo& sceneInfo() { return sceneInfo_; }
     void setFrameSize(int width, int height);
 
-private:
+  private:
     HostSceneInfo sceneInfo_{};
     Trace trace_;
     std::vector<std::string> misuse_;

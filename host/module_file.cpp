@@ -34,7 +34,9 @@ void* OpenLibrary(const std::string& path, std::string& reason) {
 void* FindSymbol(void* library, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
-void CloseLibrary(void* library) { FreeLibrary(static_cast<HMODULE>(library)); }
+void CloseLibrary(void* library) {
+    FreeLibrary(static_cast<HMODULE>(library));
+}
 #else
 void* OpenLibrary(const std::string& path, std::string& reason) {
     void* h = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -48,15 +50,22 @@ void* FindSymbol(void* library, const char* name) {
     dlerror();
     return dlsym(library, name);
 }
-void CloseLibrary(void* library) { dlclose(library); }
+void CloseLibrary(void* library) {
+    dlclose(library);
+}
 
 const char* MachineName(unsigned machine) {
     switch (machine) {
-        case EM_386: return "i386";
-        case EM_X86_64: return "x86_64";
-        case EM_AARCH64: return "aarch64";
-        case EM_ARM: return "arm";
-        default: return "another machine";
+        case EM_386:
+            return "i386";
+        case EM_X86_64:
+            return "x86_64";
+        case EM_AARCH64:
+            return "aarch64";
+        case EM_ARM:
+            return "arm";
+        default:
+            return "another machine";
     }
 }
 
@@ -71,8 +80,8 @@ std::string CheckElf(const std::string& bytes) {
     std::memcpy(&eh, bytes.data(), sizeof eh);
     const unsigned ours = sizeof(void*) == 8 ? EM_X86_64 : EM_386;
     if (eh.e_machine != ours)
-        return std::string("it is built for ") + MachineName(eh.e_machine) + ", this host runs on " +
-               MachineName(ours);
+        return std::string("it is built for ") + MachineName(eh.e_machine) +
+               ", this host runs on " + MachineName(ours);
     if (eh.e_type != ET_DYN) return "it is not a shared library";
     if (eh.e_phentsize != sizeof(Phdr) ||
         eh.e_phoff + static_cast<uint64_t>(eh.e_phnum) * sizeof(Phdr) > bytes.size())
@@ -95,8 +104,8 @@ std::string CheckLibraryFile(const std::string& path) {
     const unsigned char cls = static_cast<unsigned char>(bytes[EI_CLASS]);
     const unsigned char ours = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
     if (cls != ours)
-        return std::string("it is a ") + (cls == ELFCLASS64 ? "64" : "32") + "-bit file, this host is " +
-               (ours == ELFCLASS64 ? "64" : "32") + "-bit";
+        return std::string("it is a ") + (cls == ELFCLASS64 ? "64" : "32") +
+               "-bit file, this host is " + (ours == ELFCLASS64 ? "64" : "32") + "-bit";
     return cls == ELFCLASS64 ? CheckElf<Elf64_Ehdr, Elf64_Phdr>(bytes)
                              : CheckElf<Elf32_Ehdr, Elf32_Phdr>(bytes);
 }
@@ -121,8 +130,8 @@ ModuleFile::ModuleFile(const std::string& path) : path_(path) {
     if (library_ == nullptr) throw ModuleError(path + ": not a loadable module: " + reason);
 
     try {
-        descriptor_ =
-            static_cast<const HostModuleDescriptor*>(FindSymbol(library_, kHostModuleDescriptorSymbol));
+        descriptor_ = static_cast<const HostModuleDescriptor*>(
+            FindSymbol(library_, kHostModuleDescriptorSymbol));
         if (descriptor_ == nullptr)
             throw ModuleError(path + ": not a module: it exports no " +
                               std::string(kHostModuleDescriptorSymbol));
@@ -130,9 +139,9 @@ ModuleFile::ModuleFile(const std::string& path) : path_(path) {
             throw ModuleError(path + ": not a module for this host: synchronisation constant " +
                               Hex(descriptor_->sysSync) + ", expected " + Hex(kHostModuleSync));
         if (descriptor_->sysVersion != kHostModuleVersion)
-            throw ModuleError(path + ": module descriptor version " +
-                              std::to_string(descriptor_->sysVersion) + " is not supported (expected " +
-                              std::to_string(kHostModuleVersion) + ")");
+            throw ModuleError(
+                path + ": module descriptor version " + std::to_string(descriptor_->sysVersion) +
+                " is not supported (expected " + std::to_string(kHostModuleVersion) + ")");
         if (descriptor_->servers == nullptr)
             throw ModuleError(path + ": the module's descriptor has no server table");
 

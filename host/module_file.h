@@ -13,7 +13,7 @@ namespace pexil::host {
 
 // A module file that cannot be used. what() names the file and the reason.
 class ModuleError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -24,7 +24,7 @@ struct ServerEntry {
 };
 
 class ModuleFile {
-public:
+  public:
     // Throws ModuleError when the file is missing, is not a loadable library,
     // exports no descriptor, or carries the wrong synchronisation constant or
     // descriptor version. Calls the module's start-up entry on success.
@@ -40,7 +40,7 @@ public:
     const ServerEntry* find(std::string_view className, std::string_view serverName) const;
     void* startupValue() const { return startupValue_; }
 
-private:
+  private:
     std::string path_;
     void* library_ = nullptr;
     const HostModuleDescriptor* descriptor_ = nullptr;

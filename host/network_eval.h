@@ -12,7 +12,7 @@ namespace pexil::host {
 // Where a node's output value goes during evaluation; a NodeValue handle
 // points at one of these.
 struct ValueSlot {
-    int type = 0;                 // the connection type of the output asked for
+    int type = 0;  // the connection type of the output asked for
     std::array<double, 3> value{};
     bool set = false;
 };

@@ -10,8 +10,12 @@
 namespace pexil::host {
 namespace {
 
-Arg Word(std::string s) { return Arg{std::move(s), false}; }
-Arg Quoted(std::string s) { return Arg{std::move(s), true}; }
+Arg Word(std::string s) {
+    return Arg{std::move(s), false};
+}
+Arg Quoted(std::string s) {
+    return Arg{std::move(s), true};
+}
 
 struct NodeDesc {
     int line;
@@ -47,7 +51,8 @@ std::vector<NodeDesc> ParseNodes(const std::vector<const SceneNode*>& statements
     for (const SceneNode* s : statements) {
         if (s->kind == SceneNode::Kind::Brace && s->keyword == "Node") {
             if (s->args.size() != 2)
-                throw NetworkError{s->line, "a node block needs an id and a type: { Node <id> <type>"};
+                throw NetworkError{s->line,
+                                   "a node block needs an id and a type: { Node <id> <type>"};
             NodeDesc n{s->line, ParseId(s->args[0], s->line, "node id"), s->args[1].text, {}, {}};
             if (n.id == 0) throw NetworkError{s->line, "node id 0 is the root's"};
             for (const SceneNode& c : s->children) {
@@ -79,7 +84,8 @@ std::vector<NodeDesc> ParseNodes(const std::vector<const SceneNode*>& statements
 }
 
 // Checks the whole network against the editor before anything changes.
-void Validate(NodeEditor& editor, const std::vector<NodeDesc>& nodes, const std::vector<LinkDesc>& links) {
+void Validate(NodeEditor& editor, const std::vector<NodeDesc>& nodes,
+              const std::vector<LinkDesc>& links) {
     std::map<int, const BuiltinNodeType*> types;
     for (const NodeDesc& n : nodes) {
         const BuiltinNodeType* t = FindBuiltinNodeType(n.type);
@@ -91,10 +97,12 @@ void Validate(NodeEditor& editor, const std::vector<NodeDesc>& nodes, const std:
             auto port = std::find_if(t->inputs.begin(), t->inputs.end(),
                                      [&](const auto& p) { return name == p.name; });
             if (port == t->inputs.end())
-                throw NetworkError{n.valueLines[i], "node type " + n.type + " has no input '" + name + "'"};
+                throw NetworkError{n.valueLines[i],
+                                   "node type " + n.type + " has no input '" + name + "'"};
             const std::size_t want = port->type == kConnectionColor ? 3 : 1;
             if (v.size() != want)
-                throw NetworkError{n.valueLines[i], "input '" + name + "' takes " + std::to_string(want) +
+                throw NetworkError{n.valueLines[i], "input '" + name + "' takes " +
+                                                        std::to_string(want) +
                                                         (want == 1 ? " number" : " numbers")};
         }
     }
@@ -104,8 +112,10 @@ void Validate(NodeEditor& editor, const std::vector<NodeDesc>& nodes, const std:
         if (from == types.end())
             throw NetworkError{l.line, "no node " + std::to_string(l.from) + " to connect from"};
         const auto& outs = from->second->outputs;
-        if (std::none_of(outs.begin(), outs.end(), [&](const auto& p) { return l.output == p.name; }))
-            throw NetworkError{l.line, "node " + std::to_string(l.from) + " has no output '" + l.output + "'"};
+        if (std::none_of(outs.begin(), outs.end(),
+                         [&](const auto& p) { return l.output == p.name; }))
+            throw NetworkError{
+                l.line, "node " + std::to_string(l.from) + " has no output '" + l.output + "'"};
         if (l.to == 0) {
             if (editor.root().input(l.input) == nullptr)
                 throw NetworkError{l.line, "the root has no input '" + l.input + "'"};
@@ -114,8 +124,10 @@ void Validate(NodeEditor& editor, const std::vector<NodeDesc>& nodes, const std:
             if (to == types.end())
                 throw NetworkError{l.line, "no node " + std::to_string(l.to) + " to connect to"};
             const auto& ins = to->second->inputs;
-            if (std::none_of(ins.begin(), ins.end(), [&](const auto& p) { return l.input == p.name; }))
-                throw NetworkError{l.line, "node " + std::to_string(l.to) + " has no input '" + l.input + "'"};
+            if (std::none_of(ins.begin(), ins.end(),
+                             [&](const auto& p) { return l.input == p.name; }))
+                throw NetworkError{
+                    l.line, "node " + std::to_string(l.to) + " has no input '" + l.input + "'"};
         }
         if (!fed.emplace(std::make_pair(l.to, l.input), l.line).second)
             throw NetworkError{l.line, "input '" + l.input + "' of node " + std::to_string(l.to) +
@@ -157,8 +169,9 @@ void WriteNetwork(const NodeEditor& editor, SceneWriter& w) {
     auto links = [&w](const Node& n) {
         for (const auto& in : n.inputs)
             if (in->source != nullptr)
-                w.line("Connect", {Word(std::to_string(in->source->node->id)), Word(in->source->name),
-                                   Word(std::to_string(n.id)), Word(in->name)});
+                w.line("Connect",
+                       {Word(std::to_string(in->source->node->id)), Word(in->source->name),
+                        Word(std::to_string(n.id)), Word(in->name)});
     };
     for (const auto& n : editor.nodes()) links(*n);
     links(const_cast<NodeEditor&>(editor).root());

@@ -72,7 +72,8 @@ Node* NodeEditor::findNode(int id) {
 
 Node& NodeEditor::addBuiltin(std::string_view typeName, int id) {
     const BuiltinNodeType* type = FindBuiltinNodeType(typeName);
-    if (type == nullptr) throw std::invalid_argument("unknown node type '" + std::string(typeName) + "'");
+    if (type == nullptr)
+        throw std::invalid_argument("unknown node type '" + std::string(typeName) + "'");
     if (id == 0) id = nextId_;
     if (id < 0 || findNode(id) != nullptr)
         throw std::invalid_argument("node id " + std::to_string(id) + " is already taken");
@@ -113,7 +114,9 @@ void NodeEditor::connect(NodeOutput& from, NodeInput& to) {
     to.source = &from;
 }
 
-void NodeEditor::disconnect(NodeInput& to) { to.source = nullptr; }
+void NodeEditor::disconnect(NodeInput& to) {
+    to.source = nullptr;
+}
 
 void NodeEditor::clear() {
     for (const auto& in : root_->inputs) in->source = nullptr;

@@ -25,15 +25,15 @@ struct NodeInput {
     Node* node = nullptr;
     int type = 0;  // HostConnectionType
     std::string name;
-    NodeOutput* source = nullptr;         // what feeds it, or null
-    std::array<double, 3> value{};        // used while unconnected (scalars use [0])
+    NodeOutput* source = nullptr;   // what feeds it, or null
+    std::array<double, 3> value{};  // used while unconnected (scalars use [0])
     HostInputEventFn event = nullptr;
 };
 
 struct Node {
     NodeEditor* editor = nullptr;
-    int id = 0;          // 0 is the root; others from 1, unique within the network
-    std::string type;    // "Root", a built-in type, or a node server's name
+    int id = 0;                  // 0 is the root; others from 1, unique within the network
+    std::string type;            // "Root", a built-in type, or a node server's name
     std::array<int, 3> color{};  // shown in the editor, 0-255
     HostChannelGroupID group = nullptr;
     std::vector<std::unique_ptr<NodeInput>> inputs;
@@ -59,7 +59,7 @@ const std::vector<BuiltinNodeType>& BuiltinNodeTypes();
 const BuiltinNodeType* FindBuiltinNodeType(std::string_view name);
 
 class NodeEditor {
-public:
+  public:
     NodeEditor(std::string handleName, std::string name, std::string title,
                const HostNodeRootDesc& root, void* userData);
 
@@ -91,7 +91,7 @@ public:
     // Removes every node but the root and every connection.
     void clear();
 
-private:
+  private:
     std::string handleName_, name_, title_;
     HostNodeRootDesc rootDesc_;
     std::unique_ptr<Node> root_;

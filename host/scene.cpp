@@ -13,7 +13,9 @@ namespace {
 
 const std::set<std::string, std::less<>> kSections = {"Plugin"};
 
-Arg Word(std::string s) { return Arg{std::move(s), false}; }
+Arg Word(std::string s) {
+    return Arg{std::move(s), false};
+}
 
 // A semantic error at a statement of the top level.
 [[noreturn]] void Fail(const std::string& file, const SceneNode& at,
@@ -24,22 +26,26 @@ Arg Word(std::string s) { return Arg{std::move(s), false}; }
 int IntArg(const std::string& file, const SceneNode& n, std::size_t i, int low, int high) {
     auto v = parseInteger(n.args[i]);
     if (!v || *v < low || *v > high)
-        Fail(file, n, {}, n.keyword + ": '" + n.args[i].text + "' is not a whole number from " +
-                              std::to_string(low) + " to " + std::to_string(high));
+        Fail(file, n, {},
+             n.keyword + ": '" + n.args[i].text + "' is not a whole number from " +
+                 std::to_string(low) + " to " + std::to_string(high));
     return static_cast<int>(*v);
 }
 
 void ExpectArgs(const std::string& file, const SceneNode& n, std::size_t count, const char* usage) {
     if (n.args.size() != count)
-        Fail(file, n, {}, n.keyword + " takes " + std::to_string(count) + " argument" +
-                              (count == 1 ? "" : "s") + ": " + usage);
+        Fail(file, n, {},
+             n.keyword + " takes " + std::to_string(count) + " argument" + (count == 1 ? "" : "s") +
+                 ": " + usage);
 }
 
 }  // namespace
 
 Scene::Scene(Host& host, const ModuleFile& module) : host_(host), module_(module) {}
 
-Scene::~Scene() { destroyAll(filters_); }
+Scene::~Scene() {
+    destroyAll(filters_);
+}
 
 void Scene::destroyAll(std::vector<FilterSlot>& slots) {
     for (FilterSlot& s : slots)
@@ -56,8 +62,9 @@ HandlerRecords& Scene::filterHandler(const std::string& server) {
     auto records = std::make_unique<HandlerRecords>();
     const int32_t code = Activate(*entry, OfferedVersion(kPixelFilterHandlerClass), *records);
     if (code != kActivateOk)
-        throw std::runtime_error("pixel filter " + server + " did not activate: " +
-                                 ActivationResultText(code) + " (code " + std::to_string(code) + ")");
+        throw std::runtime_error("pixel filter " + server +
+                                 " did not activate: " + ActivationResultText(code) + " (code " +
+                                 std::to_string(code) + ")");
     return *handlers_.emplace(server, std::move(records)).first->second;
 }
 
@@ -74,7 +81,8 @@ FilterSlot& Scene::addFilter(const std::string& server) {
 
 void Scene::loadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw SceneError(path, 0, "", std::string("cannot read file: ") + std::strerror(errno));
+    if (!in)
+        throw SceneError(path, 0, "", std::string("cannot read file: ") + std::strerror(errno));
     std::ostringstream text;
     text << in.rdbuf();
     if (in.bad()) throw SceneError(path, 0, "", "cannot read file: read error");
@@ -84,13 +92,15 @@ void Scene::loadFile(const std::string& path) {
 void Scene::loadText(std::string_view text, const std::string& file) {
     const std::vector<SceneNode> top = parseSceneText(text, file, kSections);
     if (top.empty() || top[0].keyword != "PexilScene" || top[0].kind != SceneNode::Kind::Line)
-        throw SceneError(file, top.empty() ? 0 : top[0].line, "",
-                         "a scene starts with 'PexilScene " + std::to_string(kSceneFormatVersion) + "'");
+        throw SceneError(
+            file, top.empty() ? 0 : top[0].line, "",
+            "a scene starts with 'PexilScene " + std::to_string(kSceneFormatVersion) + "'");
     ExpectArgs(file, top[0], 1, "the format version");
     if (IntArg(file, top[0], 0, 0, 1'000'000) != kSceneFormatVersion)
-        Fail(file, top[0], {}, "scene format version " + top[0].args[0].text +
-                                   " is not supported (this host reads version " +
-                                   std::to_string(kSceneFormatVersion) + ")");
+        Fail(file, top[0], {},
+             "scene format version " + top[0].args[0].text +
+                 " is not supported (this host reads version " +
+                 std::to_string(kSceneFormatVersion) + ")");
 
     // What to go back to should the load fail (see below).
     const std::string previous = filters_.empty() || restoring_ ? std::string() : save();
@@ -112,8 +122,9 @@ void Scene::loadText(std::string_view text, const std::string& file) {
                     Fail(file, n, {}, "plug-in class " + cls + " is not one this host loads");
                 const int index = IntArg(file, n, 1, 1, 1'000'000);
                 if (index != ++nextIndex[cls])
-                    Fail(file, n, {}, cls + " index " + std::to_string(index) + " is out of order (expected " +
-                                          std::to_string(nextIndex[cls]) + ")");
+                    Fail(file, n, {},
+                         cls + " index " + std::to_string(index) + " is out of order (expected " +
+                             std::to_string(nextIndex[cls]) + ")");
                 HandlerRecords* h = nullptr;
                 try {
                     h = &filterHandler(server);
@@ -123,8 +134,9 @@ void Scene::loadText(std::string_view text, const std::string& file) {
                 HostError error = nullptr;
                 void* instance = h->inst.create(h->inst.priv, nullptr, &error);
                 if (instance == nullptr)
-                    Fail(file, n, {}, "pixel filter " + server + " could not create an instance: " +
-                                          (error != nullptr ? error : "no reason given"));
+                    Fail(file, n, {},
+                         "pixel filter " + server + " could not create an instance: " +
+                             (error != nullptr ? error : "no reason given"));
                 loaded.push_back({server, h, instance});
                 SceneLoadState state(host_, n, file, {}, server);
                 h->inst.load(instance, state.record());
@@ -162,8 +174,9 @@ std::string Scene::save() {
     w.line("FrameSize", {Word(std::to_string(width)), Word(std::to_string(height))});
     std::map<std::string, int> index;
     for (const FilterSlot& s : filters_) {
-        w.beginSection("Plugin", {Word(kPixelFilterHandlerClass),
-                                  Word(std::to_string(++index[kPixelFilterHandlerClass])), Word(s.server)});
+        w.beginSection("Plugin",
+                       {Word(kPixelFilterHandlerClass),
+                        Word(std::to_string(++index[kPixelFilterHandlerClass])), Word(s.server)});
         SceneSaveState state(host_, w);
         s.records->inst.save(s.instance, state.record());
         state.finish();
@@ -172,6 +185,8 @@ std::string Scene::save() {
     return w.text();
 }
 
-void Scene::saveFile(const std::string& path) { writeFileAtomically(path, save()); }
+void Scene::saveFile(const std::string& path) {
+    writeFileAtomically(path, save());
+}
 
 }  // namespace pexil::host

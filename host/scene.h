@@ -34,7 +34,7 @@ struct FilterSlot {
 };
 
 class Scene {
-public:
+  public:
     Scene(Host& host, const ModuleFile& module);
     ~Scene();  // destroys every instance
     Scene(const Scene&) = delete;
@@ -59,7 +59,7 @@ public:
     // Throws std::runtime_error when the server is missing or refuses.
     HandlerRecords& filterHandler(const std::string& server);
 
-private:
+  private:
     void destroyAll(std::vector<FilterSlot>& slots);
 
     Host& host_;

@@ -50,8 +50,8 @@ void SceneLoadState::fail(int line, const std::string& message) {
 }
 
 void SceneLoadState::unread(const SceneNode& n) {
-    const std::string what = n.kind == SceneNode::Kind::Brace ? "block '" + n.keyword + "'"
-                                                              : "'" + n.keyword + "'";
+    const std::string what =
+        n.kind == SceneNode::Kind::Brace ? "block '" + n.keyword + "'" : "'" + n.keyword + "'";
     fail(n.line, what + " is not read by " + owner_ + " and would be lost");
 }
 
@@ -138,8 +138,10 @@ void PX_CDECL SceneSaveState::BeginBlock(void* data, const HostBlockIdent* ident
         s->host_.reportMisuse("save state begin block: the block ident has no ID or no name");
         return;
     }
-    s->host_.trace().add(
-        {"SaveState", 0, "begin block", {IdText(ident->id), ident->token, "leaf " + std::to_string(leaf)}});
+    s->host_.trace().add({"SaveState",
+                          0,
+                          "begin block",
+                          {IdText(ident->id), ident->token, "leaf " + std::to_string(leaf)}});
     try {
         s->writer_.beginBrace(ident->token);
         s->open_.push_back(ident->token);
@@ -165,7 +167,8 @@ void PX_CDECL SceneSaveState::EndBlock(void* data) {
 
 void SceneSaveState::finish() {
     if (open_.empty()) return;
-    host_.reportMisuse("a server left " + std::to_string(open_.size()) + " block(s) open after saving");
+    host_.reportMisuse("a server left " + std::to_string(open_.size()) +
+                       " block(s) open after saving");
     while (!open_.empty()) {
         writer_.endBrace();
         open_.pop_back();

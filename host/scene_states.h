@@ -15,7 +15,7 @@ namespace pexil::host {
 class Host;
 
 class SceneLoadState {
-public:
+  public:
     // `section` is the server's section; `outer` the blocks around it.
     SceneLoadState(Host& host, const SceneNode& section, std::string file,
                    std::vector<const SceneNode*> outer, std::string owner);
@@ -35,7 +35,7 @@ public:
     void finish();
     const std::optional<SceneError>& error() const { return error_; }
 
-private:
+  private:
     static uint32_t PX_CDECL FindId(void* data, const HostBlockIdent* idents);
     static void PX_CDECL EndBlock(void* data);
     void unread(const SceneNode& n);
@@ -55,7 +55,7 @@ private:
 };
 
 class SceneSaveState {
-public:
+  public:
     SceneSaveState(Host& host, SceneWriter& writer);
     SceneSaveState(const SceneSaveState&) = delete;
     SceneSaveState& operator=(const SceneSaveState&) = delete;
@@ -66,7 +66,7 @@ public:
     // After the server's save: closes blocks it left open (a misuse).
     void finish();
 
-private:
+  private:
     static void PX_CDECL BeginBlock(void* data, const HostBlockIdent* ident, int32_t leaf);
     static void PX_CDECL EndBlock(void* data);
 

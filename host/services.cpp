@@ -16,16 +16,24 @@
 namespace pexil::host::services {
 namespace {
 
-Host& H() { return *Host::current(); }
+Host& H() {
+    return *Host::current();
+}
 
 std::string Num(double v) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", v);
     return text;
 }
-std::string Int(long long v) { return std::to_string(v); }
-std::string Name(const void* handle) { return H().handleName(handle); }
-std::string Text(const char* s) { return s == nullptr ? "null" : s; }
+std::string Int(long long v) {
+    return std::to_string(v);
+}
+std::string Name(const void* handle) {
+    return H().handleName(handle);
+}
+std::string Text(const char* s) {
+    return s == nullptr ? "null" : s;
+}
 
 void Record(const char* service, int op, const char* role, std::vector<std::string> args) {
     H().trace().add({service, op, role, std::move(args)});
@@ -75,7 +83,8 @@ NodeEditorID PX_CDECL EdCreate(const char* name, const char* title, const HostNo
                {Text(name), Text(title), root && root->query ? "query" : "no query",
                 root && root->preview ? "preview" : "no preview", PointerText(data)});
         if (name == nullptr || title == nullptr || root == nullptr) {
-            H().reportMisuse("NodeEditorFuncs 1 create: name, title and root description are required");
+            H().reportMisuse(
+                "NodeEditorFuncs 1 create: name, title and root description are required");
             return nullptr;
         }
         if (H().config.refuseEditor) return nullptr;
@@ -134,11 +143,13 @@ NodeInputID PX_CDECL EdAddInput(NodeEditorID id, int32_t type, const char* name,
         NodeEditor* e = H().editor(id, "NodeEditorFuncs 11 add input");
         if (e == nullptr) return nullptr;
         if (type != kConnectionColor && type != kConnectionScalar) {
-            H().reportMisuse("NodeEditorFuncs 11 add input: connection type " + Int(type) + " is unknown");
+            H().reportMisuse("NodeEditorFuncs 11 add input: connection type " + Int(type) +
+                             " is unknown");
             return nullptr;
         }
         if (name == nullptr || e->root().input(name) != nullptr) {
-            H().reportMisuse("NodeEditorFuncs 11 add input: the root already has an input named " + Text(name));
+            H().reportMisuse("NodeEditorFuncs 11 add input: the root already has an input named " +
+                             Text(name));
             return nullptr;
         }
         NodeInput* in = e->root().addInput(type, name);
@@ -151,7 +162,8 @@ NodeInputID PX_CDECL EdAddInput(NodeEditorID id, int32_t type, const char* name,
 void PX_CDECL EdSetChannelGroup(NodeEditorID id, HostChannelGroupID group) noexcept {
     GuardVoid("NodeEditorFuncs 12 set channel group", [&] {
         Record(kEd, 12, "set channel group", {Name(id), Name(group)});
-        if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 12 set channel group")) e->channelGroup = group;
+        if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 12 set channel group"))
+            e->channelGroup = group;
     });
 }
 
@@ -173,7 +185,8 @@ void* PX_CDECL EdGetUserData(NodeEditorID id) noexcept {
 void PX_CDECL EdNotify(NodeEditorID id, int32_t event) noexcept {
     GuardVoid("NodeEditorFuncs 20 notify", [&] {
         Record(kEd, 20, "notify", {Name(id), Int(event)});
-        if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 20 notify")) e->notifications.push_back(event);
+        if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 20 notify"))
+            e->notifications.push_back(event);
     });
 }
 
@@ -204,11 +217,12 @@ NodeID PX_CDECL EdRootNode(NodeEditorID id) noexcept {
 }
 
 const HostNodeEditorFuncs kNodeEditorFuncs = {
-    EdCreate,     Reserved<0, 2>,  Reserved<0, 3>,  EdSetCallback,  Reserved<0, 5>,
-    EdSave,       EdLoad,          EdInit,          EdNewTime,      EdCleanup,
-    EdAddInput,   EdSetChannelGroup, Reserved<0, 13>, EdSetUserData, EdGetUserData,
-    Reserved<0, 16>, Reserved<0, 17>, Reserved<0, 18>, Reserved<0, 19>, EdNotify,
-    EdPresent,    EdIsReady,       EdRootNode,
+    EdCreate,        Reserved<0, 2>,  Reserved<0, 3>,  EdSetCallback,
+    Reserved<0, 5>,  EdSave,          EdLoad,          EdInit,
+    EdNewTime,       EdCleanup,       EdAddInput,      EdSetChannelGroup,
+    Reserved<0, 13>, EdSetUserData,   EdGetUserData,   Reserved<0, 16>,
+    Reserved<0, 17>, Reserved<0, 18>, Reserved<0, 19>, EdNotify,
+    EdPresent,       EdIsReady,       EdRootNode,
 };
 
 // ---- "NodeInputFuncs" ----
@@ -231,7 +245,8 @@ int32_t PX_CDECL InConnected(NodeInputID id) noexcept {
     });
 }
 
-const HostNodeInputFuncs kNodeInputFuncs = {Reserved<1, 1>, Reserved<1, 2>, InEvaluate, InConnected};
+const HostNodeInputFuncs kNodeInputFuncs = {Reserved<1, 1>, Reserved<1, 2>, InEvaluate,
+                                            InConnected};
 
 // ---- "NodeOutputFuncs" ----
 NodeOutputID PX_CDECL OutCreate(NodeID id, int32_t type, const char* name) noexcept {
@@ -257,7 +272,8 @@ int32_t PX_CDECL OutSetValue(NodeValue value, void* data) noexcept {
             H().reportMisuse("NodeOutputFuncs 3 set value: no value handle or no value");
             return 0;
         }
-        std::memcpy(slot->value.data(), data, (slot->type == kConnectionColor ? 3 : 1) * sizeof(double));
+        std::memcpy(slot->value.data(), data,
+                    (slot->type == kConnectionColor ? 3 : 1) * sizeof(double));
         slot->set = true;
         return 1;
     });
@@ -270,26 +286,28 @@ int32_t PX_CDECL OutNumber(NodeID id, NodeOutputID output) noexcept {
         if (n == nullptr) return 0;
         for (const auto& out : n->outputs)
             if (reinterpret_cast<NodeOutputID>(out.get()) == output) return out->number;
-        H().reportMisuse("NodeOutputFuncs 11 number: " + Name(output) + " is not an output of " + Name(id));
+        H().reportMisuse("NodeOutputFuncs 11 number: " + Name(output) + " is not an output of " +
+                         Name(id));
         return 0;
     });
 }
 
 const HostNodeOutputFuncs kNodeOutputFuncs = {
-    OutCreate, Reserved<2, 2>, OutSetValue, Reserved<2, 4>, Reserved<2, 5>, Reserved<2, 6>,
+    OutCreate,      Reserved<2, 2>, OutSetValue,    Reserved<2, 4>,  Reserved<2, 5>, Reserved<2, 6>,
     Reserved<2, 7>, Reserved<2, 8>, Reserved<2, 9>, Reserved<2, 10>, OutNumber,
 };
 
 // ---- "NodeFuncs" ----
 HostChannelGroupID PX_CDECL NodeChannelGroup(NodeID id) noexcept {
-    return Guard<HostChannelGroupID>("NodeFuncs 3 channel group", nullptr, [&]() -> HostChannelGroupID {
-        Record(kNodeFuncsName, 3, "channel group", {Name(id)});
-        Node* n = H().node(id, "NodeFuncs 3 channel group");
-        if (n == nullptr) return nullptr;
-        if (n->group == nullptr)
-            n->group = H().makeGroup(n->editor->channelGroup, H().handleName(n));
-        return n->group;
-    });
+    return Guard<HostChannelGroupID>(
+        "NodeFuncs 3 channel group", nullptr, [&]() -> HostChannelGroupID {
+            Record(kNodeFuncsName, 3, "channel group", {Name(id)});
+            Node* n = H().node(id, "NodeFuncs 3 channel group");
+            if (n == nullptr) return nullptr;
+            if (n->group == nullptr)
+                n->group = H().makeGroup(n->editor->channelGroup, H().handleName(n));
+            return n->group;
+        });
 }
 
 void PX_CDECL NodeSetColor(NodeID id, int32_t r, int32_t g, int32_t b) noexcept {
@@ -304,14 +322,15 @@ const HostNodeFuncs kNodeFuncs = {Reserved<3, 1>, Reserved<3, 2>, NodeChannelGro
 
 // ---- "Animation Envelopes" ----
 HostChannelGroupID PX_CDECL EnvCreateGroup(HostChannelGroupID parent, const char* name) noexcept {
-    return Guard<HostChannelGroupID>("Animation Envelopes 3 create group", nullptr, [&]() -> HostChannelGroupID {
-        Record(kEnvelopeFuncsName, 3, "create group", {Name(parent), Text(name)});
-        if (name == nullptr) {
-            H().reportMisuse("Animation Envelopes 3 create group: no name");
-            return nullptr;
-        }
-        return H().makeGroup(parent, name);
-    });
+    return Guard<HostChannelGroupID>(
+        "Animation Envelopes 3 create group", nullptr, [&]() -> HostChannelGroupID {
+            Record(kEnvelopeFuncsName, 3, "create group", {Name(parent), Text(name)});
+            if (name == nullptr) {
+                H().reportMisuse("Animation Envelopes 3 create group: no name");
+                return nullptr;
+            }
+            return H().makeGroup(parent, name);
+        });
 }
 
 const HostEnvelopeFuncs kEnvelopeFuncs = {Reserved<4, 1>, Reserved<4, 2>, EnvCreateGroup};
@@ -332,11 +351,21 @@ void PX_CDECL ItemParam(HostItemID item, int32_t code, double time, double* vec)
         if (cam == nullptr || vec == nullptr) return;
         const double* src = nullptr;
         switch (code) {
-            case kItemParamRight: src = cam->right; break;
-            case kItemParamUp: src = cam->up; break;
-            case kItemParamForward: src = cam->forward; break;
-            case kItemParamFilmOffset: src = cam->filmOffset; break;
-            case kItemParamPosition: src = cam->position; break;
+            case kItemParamRight:
+                src = cam->right;
+                break;
+            case kItemParamUp:
+                src = cam->up;
+                break;
+            case kItemParamForward:
+                src = cam->forward;
+                break;
+            case kItemParamFilmOffset:
+                src = cam->filmOffset;
+                break;
+            case kItemParamPosition:
+                src = cam->position;
+                break;
             default:
                 H().reportMisuse("LW Item Info 4 10 parameter: code " + Int(code) + " is unknown");
                 return;
@@ -346,16 +375,17 @@ void PX_CDECL ItemParam(HostItemID item, int32_t code, double time, double* vec)
 }
 
 HostChannelGroupID PX_CDECL ItemChannelGroup(HostItemID item) noexcept {
-    return Guard<HostChannelGroupID>("LW Item Info 4 14 channel group", nullptr, [&]() -> HostChannelGroupID {
-        Record(kItemInfoName, 14, "channel group", {Name(item)});
-        const HostCamera* cam = H().camera(item, "LW Item Info 4 14 channel group");
-        return cam != nullptr ? cam->group : nullptr;
-    });
+    return Guard<HostChannelGroupID>(
+        "LW Item Info 4 14 channel group", nullptr, [&]() -> HostChannelGroupID {
+            Record(kItemInfoName, 14, "channel group", {Name(item)});
+            const HostCamera* cam = H().camera(item, "LW Item Info 4 14 channel group");
+            return cam != nullptr ? cam->group : nullptr;
+        });
 }
 
 const HostItemInfo kItemInfo = {
-    ItemFirst,      Reserved<5, 2>,  Reserved<5, 3>,  Reserved<5, 4>,  Reserved<5, 5>,
-    Reserved<5, 6>, Reserved<5, 7>,  Reserved<5, 8>,  Reserved<5, 9>,  ItemParam,
+    ItemFirst,       Reserved<5, 2>,  Reserved<5, 3>,  Reserved<5, 4>,   Reserved<5, 5>,
+    Reserved<5, 6>,  Reserved<5, 7>,  Reserved<5, 8>,  Reserved<5, 9>,   ItemParam,
     Reserved<5, 11>, Reserved<5, 12>, Reserved<5, 13>, ItemChannelGroup,
 };
 
@@ -385,8 +415,8 @@ double PX_CDECL CamPixelAspect(HostItemID item, double time) noexcept {
 }
 
 const HostCameraInfo kCameraInfo = {
-    CamZoom,  Reserved<6, 2>, Reserved<6, 3>, Reserved<6, 4>,  Reserved<6, 5>,
-    Reserved<6, 6>, CamFlags, Reserved<6, 8>, CamPixelAspect,
+    CamZoom,        Reserved<6, 2>, Reserved<6, 3>, Reserved<6, 4>, Reserved<6, 5>,
+    Reserved<6, 6>, CamFlags,       Reserved<6, 8>, CamPixelAspect,
 };
 
 // ---- "LW Camera Evaluation Funcs 2" ----
@@ -406,20 +436,23 @@ CameraEvaluator* FindEvaluator(HostCameraEvaluatorID id, const char* operation) 
 }
 
 HostCameraEvaluatorID PX_CDECL EvCreate(HostItemID camera) noexcept {
-    return Guard<HostCameraEvaluatorID>("LW Camera Evaluation Funcs 2 1 create", nullptr, [&]() -> HostCameraEvaluatorID {
-        Record(kCameraEvalFuncsName, 1, "create", {Name(camera)});
-        if (H().camera(camera, "LW Camera Evaluation Funcs 2 1 create") == nullptr) return nullptr;
-        Evaluators().push_back(std::make_unique<CameraEvaluator>(CameraEvaluator{camera}));
-        auto id = reinterpret_cast<HostCameraEvaluatorID>(Evaluators().back().get());
-        H().nameHandle(id, "evaluator" + std::to_string(Evaluators().size()));
-        return id;
-    });
+    return Guard<HostCameraEvaluatorID>(
+        "LW Camera Evaluation Funcs 2 1 create", nullptr, [&]() -> HostCameraEvaluatorID {
+            Record(kCameraEvalFuncsName, 1, "create", {Name(camera)});
+            if (H().camera(camera, "LW Camera Evaluation Funcs 2 1 create") == nullptr)
+                return nullptr;
+            Evaluators().push_back(std::make_unique<CameraEvaluator>(CameraEvaluator{camera}));
+            auto id = reinterpret_cast<HostCameraEvaluatorID>(Evaluators().back().get());
+            H().nameHandle(id, "evaluator" + std::to_string(Evaluators().size()));
+            return id;
+        });
 }
 
 void PX_CDECL EvDestroy(HostCameraEvaluatorID id) noexcept {
     GuardVoid("LW Camera Evaluation Funcs 2 2 destroy", [&] {
         Record(kCameraEvalFuncsName, 2, "destroy", {Name(id)});
-        if (CameraEvaluator* e = FindEvaluator(id, "LW Camera Evaluation Funcs 2 2 destroy")) e->live = false;
+        if (CameraEvaluator* e = FindEvaluator(id, "LW Camera Evaluation Funcs 2 2 destroy"))
+            e->live = false;
     });
 }
 
@@ -449,7 +482,8 @@ HostError PX_CDECL EvNewTime(HostCameraEvaluatorID id, int32_t frame, double tim
 int32_t PX_CDECL EvRay(HostCameraEvaluatorID id, double px, double py, double lx, double ly,
                        double fraction, HostCameraRay* ray) noexcept {
     return Guard<int32_t>("LW Camera Evaluation Funcs 2 8 ray", 0, [&]() -> int32_t {
-        Record(kCameraEvalFuncsName, 8, "ray", {Name(id), Num(px), Num(py), Num(lx), Num(ly), Num(fraction)});
+        Record(kCameraEvalFuncsName, 8, "ray",
+               {Name(id), Num(px), Num(py), Num(lx), Num(ly), Num(fraction)});
         CameraEvaluator* e = FindEvaluator(id, "LW Camera Evaluation Funcs 2 8 ray");
         if (e == nullptr || ray == nullptr) return 0;
         const HostCamera* cam = H().camera(e->camera, "LW Camera Evaluation Funcs 2 8 ray");
@@ -472,8 +506,8 @@ int32_t PX_CDECL EvRay(HostCameraEvaluatorID id, double px, double py, double lx
     });
 }
 
-const HostCameraEvalFuncs kCameraEvalFuncs = {EvCreate, EvDestroy, EvInit, EvCleanup, EvNewTime,
-                                              Reserved<7, 6>, Reserved<7, 7>, EvRay};
+const HostCameraEvalFuncs kCameraEvalFuncs = {EvCreate,  EvDestroy,      EvInit,         EvCleanup,
+                                              EvNewTime, Reserved<7, 6>, Reserved<7, 7>, EvRay};
 
 // ---- Services acquired but never called ----
 const HostChannelInfo kChannelInfo = {Reserved<8, 1>};
@@ -497,13 +531,20 @@ void* Table(const char* name) {
         const void* table;
     };
     const Entry entries[] = {
-        {kNodeEditorFuncsName, &kNodeEditorFuncs}, {kNodeInputFuncsName, &kNodeInputFuncs},
-        {kNodeOutputFuncsName, &kNodeOutputFuncs}, {kNodeFuncsName, &kNodeFuncs},
-        {kEnvelopeFuncsName, &kEnvelopeFuncs},     {kItemInfoName, &kItemInfo},
-        {kCameraInfoName, &kCameraInfo},           {kCameraEvalFuncsName, &kCameraEvalFuncs},
-        {kChannelInfoName, &kChannelInfo},         {kInstanceUpdateName, &kInstanceUpdate},
-        {kMessageFuncsName, &kMessageFuncs},       {kXPanelFuncsName, &kXPanelFuncs},
-        {kImageUtilName, &kImageUtil},             {kSceneInfoName, &H().sceneInfo()},
+        {kNodeEditorFuncsName, &kNodeEditorFuncs},
+        {kNodeInputFuncsName, &kNodeInputFuncs},
+        {kNodeOutputFuncsName, &kNodeOutputFuncs},
+        {kNodeFuncsName, &kNodeFuncs},
+        {kEnvelopeFuncsName, &kEnvelopeFuncs},
+        {kItemInfoName, &kItemInfo},
+        {kCameraInfoName, &kCameraInfo},
+        {kCameraEvalFuncsName, &kCameraEvalFuncs},
+        {kChannelInfoName, &kChannelInfo},
+        {kInstanceUpdateName, &kInstanceUpdate},
+        {kMessageFuncsName, &kMessageFuncs},
+        {kXPanelFuncsName, &kXPanelFuncs},
+        {kImageUtilName, &kImageUtil},
+        {kSceneInfoName, &H().sceneInfo()},
     };
     for (const Entry& e : entries)
         if (std::strcmp(e.name, name) == 0) return const_cast<void*>(e.table);

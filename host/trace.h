@@ -17,7 +17,7 @@ struct TraceEntry {
 };
 
 class Trace {
-public:
+  public:
     void add(TraceEntry e) { entries_.push_back(std::move(e)); }
     void clear() { entries_.clear(); }
     const std::vector<TraceEntry>& entries() const { return entries_; }
@@ -25,7 +25,7 @@ public:
     std::vector<std::string> texts() const;
     std::vector<std::string> texts(const std::string& service) const;
 
-private:
+  private:
     std::vector<TraceEntry> entries_;
 };
 

@@ -18,8 +18,8 @@ const Table* Acquire(HostGlobalFn global, const char* name) {
 
 }  // namespace
 
-extern "C" int32_t PX_CDECL FilterHandlerActivate(int32_t version, HostGlobalFn global,
-                                                  void* local, void*) noexcept {
+extern "C" int32_t PX_CDECL FilterHandlerActivate(int32_t version, HostGlobalFn global, void* local,
+                                                  void*) noexcept {
     if (version != kPixelFilterHandlerVersion) return kActivateBadVersion;
 
     // Every service is requested before any is tested; each result is stored
@@ -39,8 +39,8 @@ extern "C" int32_t PX_CDECL FilterHandlerActivate(int32_t version, HostGlobalFn 
     s.cameraEval = Acquire<HostCameraEvalFuncs>(global, kCameraEvalFuncsName);
 
     const void* const required[] = {
-        s.itemInfo, s.envelopes,  s.channelInfo, s.nodeEditor,     s.cameraInfo, s.node,
-        s.nodeInput, s.nodeOutput, s.sceneInfo,  s.instanceUpdate, s.messages,   s.cameraEval,
+        s.itemInfo,  s.envelopes,  s.channelInfo, s.nodeEditor,     s.cameraInfo, s.node,
+        s.nodeInput, s.nodeOutput, s.sceneInfo,   s.instanceUpdate, s.messages,   s.cameraEval,
     };
     for (const void* service : required)
         if (service == nullptr) return kActivateNoService;

@@ -26,11 +26,14 @@ const HostServerRecord kServers[] = {
 
 extern "C" PX_EXPORT HostModuleDescriptor _mod_descrip;
 HostModuleDescriptor _mod_descrip = {
-    kHostModuleSync, kHostModuleVersion, kHostModuleMachine, ModuleStartup, ModuleShutdown, kServers,
+    kHostModuleSync, kHostModuleVersion, kHostModuleMachine,
+    ModuleStartup,   ModuleShutdown,     kServers,
 };
 
 #if defined(_WIN32)
 #include <windows.h>
 // The operating system's load and unload of the file do no work of ours.
-extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) {
+    return TRUE;
+}
 #endif

@@ -28,12 +28,22 @@ extern "C" void PX_CDECL SampleNodeDestroy(void* instance) noexcept {
 
 // The node has no settings: nothing to copy, load or save, and nothing to
 // prepare for a render.
-extern "C" HostError PX_CDECL SampleNodeCopy(void*, void*) noexcept { return nullptr; }
-extern "C" HostError PX_CDECL SampleNodeLoad(void*, const HostLoadState*) noexcept { return nullptr; }
-extern "C" HostError PX_CDECL SampleNodeSave(void*, const HostSaveState*) noexcept { return nullptr; }
-extern "C" HostError PX_CDECL SampleNodeInit(void*, int32_t) noexcept { return nullptr; }
+extern "C" HostError PX_CDECL SampleNodeCopy(void*, void*) noexcept {
+    return nullptr;
+}
+extern "C" HostError PX_CDECL SampleNodeLoad(void*, const HostLoadState*) noexcept {
+    return nullptr;
+}
+extern "C" HostError PX_CDECL SampleNodeSave(void*, const HostSaveState*) noexcept {
+    return nullptr;
+}
+extern "C" HostError PX_CDECL SampleNodeInit(void*, int32_t) noexcept {
+    return nullptr;
+}
 extern "C" void PX_CDECL SampleNodeCleanup(void*) noexcept {}
-extern "C" HostError PX_CDECL SampleNodeNewTime(void*, int32_t, double) noexcept { return nullptr; }
+extern "C" HostError PX_CDECL SampleNodeNewTime(void*, int32_t, double) noexcept {
+    return nullptr;
+}
 
 extern "C" void PX_CDECL SampleNodeEvaluate(void* instance, HostNodalAccess*, NodeOutputID output,
                                             NodeValue value) noexcept {

@@ -26,8 +26,9 @@
 #define PX_DOUBLE alignas(8) double
 
 // Pins a member's byte position within the host's 32-bit record.
-#define PX_AT(record, member, byte) \
-    static_assert(!PX_ABI_32 || offsetof(record, member) == (byte), #record "." #member " must sit at byte " #byte)
+#define PX_AT(record, member, byte)                                 \
+    static_assert(!PX_ABI_32 || offsetof(record, member) == (byte), \
+                  #record "." #member " must sit at byte " #byte)
 // Pins a record's size within the host's 32-bit layout.
 #define PX_SIZE(record, bytes) \
     static_assert(!PX_ABI_32 || sizeof(record) == (bytes), #record " must be " #bytes " bytes")
@@ -40,7 +41,8 @@ typedef void(PX_CDECL* HostReservedFn)(void);
 typedef const char* HostError;
 
 // As PX_AT and PX_SIZE, for records that hold no pointers: pinned on every target.
-#define PX_AT_ALL(record, member, byte) \
-    static_assert(offsetof(record, member) == (byte), #record "." #member " must sit at byte " #byte)
+#define PX_AT_ALL(record, member, byte)               \
+    static_assert(offsetof(record, member) == (byte), \
+                  #record "." #member " must sit at byte " #byte)
 #define PX_SIZE_ALL(record, bytes) \
     static_assert(sizeof(record) == (bytes), #record " must be " #bytes " bytes")

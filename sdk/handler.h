@@ -39,8 +39,8 @@ PX_SIZE(HostItemFuncs, 8);
 
 // Render-time callbacks.
 struct HostRenderFuncs {
-    HostError(PX_CDECL* init)(void* instance, int32_t mode);                    // byte 0
-    void(PX_CDECL* cleanup)(void* instance);                                    // byte 4
+    HostError(PX_CDECL* init)(void* instance, int32_t mode);                   // byte 0
+    void(PX_CDECL* cleanup)(void* instance);                                   // byte 4
     HostError(PX_CDECL* newTime)(void* instance, int32_t frame, double time);  // byte 8
 };
 PX_AT(HostRenderFuncs, init, 0);
@@ -53,8 +53,9 @@ struct HostPixelFilterHandler {
     HostInstanceFuncs* inst;  // byte 0
     HostItemFuncs* item;      // byte 4
     HostRenderFuncs* rend;    // byte 8
-    void(PX_CDECL* evaluate)(void* instance, const HostPixelAccess* pixel);  // byte 12: once per pixel
-    uint32_t(PX_CDECL* flags)(void* instance);                               // byte 16
+    void(PX_CDECL* evaluate)(void* instance,
+                             const HostPixelAccess* pixel);  // byte 12: once per pixel
+    uint32_t(PX_CDECL* flags)(void* instance);               // byte 16
 };
 PX_AT(HostPixelFilterHandler, inst, 0);
 PX_AT(HostPixelFilterHandler, item, 4);
@@ -82,10 +83,10 @@ PX_SIZE(HostNodeHandler, 20);
 
 // Interface classes ("PixelFilterInterface", "NodeInterface").
 struct HostInterface {
-    void* instance;                                                // byte 0: the instance being edited
-    void* panel;                                                   // byte 4: a panel of the host's
-    HostError(PX_CDECL* options)(void* instance);                  // byte 8: opens the options
-    HostError(PX_CDECL* command)(void* instance, const char* cmd); // byte 12: runs a command
+    void* instance;                                // byte 0: the instance being edited
+    void* panel;                                   // byte 4: a panel of the host's
+    HostError(PX_CDECL* options)(void* instance);  // byte 8: opens the options
+    HostError(PX_CDECL* command)(void* instance, const char* cmd);  // byte 12: runs a command
 };
 PX_AT(HostInterface, instance, 0);
 PX_AT(HostInterface, panel, 4);

@@ -27,13 +27,14 @@ enum HostIoMode : int32_t {
 
 // Handed to a server's load callback.
 struct HostLoadState {
-    int32_t ioMode;  // byte 0: HostIoMode
-    void* data;      // byte 4: first argument of every operation below
+    int32_t ioMode;                   // byte 0: HostIoMode
+    void* data;                       // byte 4: first argument of every operation below
     HostReservedFn valueReaders[10];  // bytes 8-47: value readers; unused by the module
     // byte 48: (data, block ident table) -> ID of the next block found among the table's
     // entries, entering it, or 0 when the current block holds no further such block
     uint32_t(PX_CDECL* findId)(void* data, const HostBlockIdent* idents);
-    void(PX_CDECL* endBlock)(void* data);  // byte 52: (data) leaves the block, skipping what is unread
+    void(PX_CDECL* endBlock)(
+        void* data);  // byte 52: (data) leaves the block, skipping what is unread
 };
 PX_AT(HostLoadState, ioMode, 0);
 PX_AT(HostLoadState, data, 4);
@@ -44,8 +45,8 @@ PX_SIZE(HostLoadState, 56);
 
 // Handed to a server's save callback.
 struct HostSaveState {
-    int32_t ioMode;  // byte 0: HostIoMode
-    void* data;      // byte 4: first argument of every operation below
+    int32_t ioMode;                   // byte 0: HostIoMode
+    void* data;                       // byte 4: first argument of every operation below
     HostReservedFn valueWriters[10];  // bytes 8-47: value writers; unused by the module
     // byte 48: (data, block ident entry, leaf flag) opens a block; a leaf block holds values only
     void(PX_CDECL* beginBlock)(void* data, const HostBlockIdent* ident, int32_t leaf);

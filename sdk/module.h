@@ -16,10 +16,10 @@ typedef int32_t(PX_CDECL* HostActivateFn)(int32_t version, HostGlobalFn global, 
 
 // Activation result codes.
 enum HostActivation : int32_t {
-    kActivateOk = 0,              // the host's record is filled
-    kActivateBadVersion = 1,      // the offered class version is not accepted
-    kActivateNoService = 2,       // a required host service is missing
-    kActivateNoEditor = 5,        // node servers: no ready node editor
+    kActivateOk = 0,          // the host's record is filled
+    kActivateBadVersion = 1,  // the offered class version is not accepted
+    kActivateNoService = 2,   // a required host service is missing
+    kActivateNoEditor = 5,    // node servers: no ready node editor
 };
 
 // One entry of the server table; the table ends with an all-zero entry.
@@ -40,11 +40,11 @@ typedef void(PX_CDECL* HostShutdownFn)(void* startupValue);
 
 // The record a module exports under the name `_mod_descrip`.
 struct HostModuleDescriptor {
-    uint32_t sysSync;             // byte 0: kHostModuleSync
-    uint32_t sysVersion;          // byte 4: kHostModuleVersion
-    uint32_t sysMachine;          // byte 8: kHostModuleMachine
-    HostStartupFn startup;        // byte 12: called once after loading; its value goes to shutdown
-    HostShutdownFn shutdown;      // byte 16: called once before unloading
+    uint32_t sysSync;         // byte 0: kHostModuleSync
+    uint32_t sysVersion;      // byte 4: kHostModuleVersion
+    uint32_t sysMachine;      // byte 8: kHostModuleMachine
+    HostStartupFn startup;    // byte 12: called once after loading; its value goes to shutdown
+    HostShutdownFn shutdown;  // byte 16: called once before unloading
     const HostServerRecord* servers;  // byte 20: the server table
 };
 PX_AT(HostModuleDescriptor, sysSync, 0);

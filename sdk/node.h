@@ -10,8 +10,7 @@ struct HostSaveState;
 struct HostNodalAccess;
 
 typedef int32_t(PX_CDECL* HostRootQueryFn)(NodeEditorID editor);
-typedef void(PX_CDECL* HostRootPreviewFn)(NodeEditorID editor, HostNodalAccess* nodal,
-                                          double* rgb);
+typedef void(PX_CDECL* HostRootPreviewFn)(NodeEditorID editor, HostNodalAccess* nodal, double* rgb);
 typedef void(PX_CDECL* HostEditorCallbackFn)(NodeEditorID editor);
 // Told about connection changes of an editor's root input; may be null.
 typedef int32_t(PX_CDECL* HostInputEventFn)(void* userData, NodeInputID input, int32_t event,
@@ -42,7 +41,7 @@ struct HostNodeEditorFuncs {
     HostReservedFn op3;  // 3
     // 4 set callback: (editor, callback) the host calls back whenever the network changes
     void(PX_CDECL* setCallback)(NodeEditorID editor, HostEditorCallbackFn callback);
-    HostReservedFn op5;  // 5
+    HostReservedFn op5;                                                       // 5
     int32_t(PX_CDECL* save)(NodeEditorID editor, const HostSaveState* save);  // 6: network -> state
     int32_t(PX_CDECL* load)(NodeEditorID editor, const HostLoadState* load);  // 7: state -> network
     int32_t(PX_CDECL* init)(NodeEditorID editor, int32_t mode);               // 8: before a render
@@ -54,19 +53,19 @@ struct HostNodeEditorFuncs {
                                     HostInputEventFn event);
     // 12 set channel group: (editor, group) under which the network's channels live
     void(PX_CDECL* setChannelGroup)(NodeEditorID editor, HostChannelGroupID group);
-    HostReservedFn op13;                                             // 13
-    void(PX_CDECL* setUserData)(NodeEditorID editor, void* data);    // 14
-    void*(PX_CDECL* getUserData)(NodeEditorID editor);               // 15
-    HostReservedFn op16;                                             // 16
-    HostReservedFn op17;                                             // 17
-    HostReservedFn op18;                                             // 18
-    HostReservedFn op19;                                             // 19
+    HostReservedFn op13;                                           // 13
+    void(PX_CDECL* setUserData)(NodeEditorID editor, void* data);  // 14
+    void*(PX_CDECL* getUserData)(NodeEditorID editor);             // 15
+    HostReservedFn op16;                                           // 16
+    HostReservedFn op17;                                           // 17
+    HostReservedFn op18;                                           // 18
+    HostReservedFn op19;                                           // 19
     // 20 notify: (editor, event) tells the editor what its owner is doing
     // (4 after creation, 1 around a render and each frame)
     void(PX_CDECL* notify)(NodeEditorID editor, int32_t event);
-    void(PX_CDECL* present)(NodeEditorID editor);        // 21: shows the network to the user
-    int32_t(PX_CDECL* isReady)(NodeEditorID editor);     // 22: nonzero when nodes may be added
-    NodeID(PX_CDECL* rootNode)(NodeEditorID editor);     // 23: the root node
+    void(PX_CDECL* present)(NodeEditorID editor);     // 21: shows the network to the user
+    int32_t(PX_CDECL* isReady)(NodeEditorID editor);  // 22: nonzero when nodes may be added
+    NodeID(PX_CDECL* rootNode)(NodeEditorID editor);  // 23: the root node
 };
 
 inline constexpr char kNodeInputFuncsName[] = "NodeInputFuncs";
@@ -98,10 +97,10 @@ struct HostNodeOutputFuncs {
 
 inline constexpr char kNodeFuncsName[] = "NodeFuncs";
 struct HostNodeFuncs {
-    HostReservedFn op1;  // 1
-    HostReservedFn op2;  // 2
+    HostReservedFn op1;                                       // 1
+    HostReservedFn op2;                                       // 2
     HostChannelGroupID(PX_CDECL* channelGroup)(NodeID node);  // 3: the node's channel group
-    HostReservedFn op4;                                         // 4
+    HostReservedFn op4;                                       // 4
     // 5 set colour: (node, red, green, blue) of the node in the editor, 0-255
     void(PX_CDECL* setColor)(NodeID node, int32_t red, int32_t green, int32_t blue);
 };

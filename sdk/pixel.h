@@ -19,10 +19,10 @@ struct HostPixelAccess {
     // byte 16 get values: (buffer type, count, floats to fill)
     void(PX_CDECL* getValues)(int32_t type, int32_t count, float* out);
     void(PX_CDECL* setRgba)(const float* rgba);  // byte 20: writes the pixel's four channels
-    HostReservedFn setValues;                     // byte 24
-    HostReservedFn illuminate;                    // byte 28
-    HostReservedFn rayTrace;                      // byte 32
-    HostReservedFn rayCast;                       // byte 36
+    HostReservedFn setValues;                    // byte 24
+    HostReservedFn illuminate;                   // byte 28
+    HostReservedFn rayTrace;                     // byte 32
+    HostReservedFn rayCast;                      // byte 36
     // byte 40 ray shade: (start, unit direction, shading record to fill) -> distance to the
     // hit, negative when the ray hits nothing
     double(PX_CDECL* rayShade)(const double* start, const double* direction,

@@ -22,11 +22,11 @@ enum HostItemType : int32_t {
     kItemCamera = 2,
 };
 enum HostItemParam : int32_t {
-    kItemParamRight = 2,        // the item's right axis in world space
-    kItemParamUp = 3,           // its up axis
-    kItemParamForward = 4,      // its forward axis
-    kItemParamFilmOffset = 7,   // cameras: the film offset (x, y, z) in film units
-    kItemParamPosition = 8,     // the item's position in world space
+    kItemParamRight = 2,       // the item's right axis in world space
+    kItemParamUp = 3,          // its up axis
+    kItemParamForward = 4,     // its forward axis
+    kItemParamFilmOffset = 7,  // cameras: the film offset (x, y, z) in film units
+    kItemParamPosition = 8,    // the item's position in world space
 };
 
 inline constexpr char kItemInfoName[] = "LW Item Info 4";
@@ -43,9 +43,9 @@ struct HostItemInfo {
     HostReservedFn op9;  // 9
     // 10 parameter: (item, HostItemParam code, time, place for three doubles)
     void(PX_CDECL* param)(HostItemID item, int32_t code, double time, double* vector);
-    HostReservedFn op11;  // 11
-    HostReservedFn op12;  // 12
-    HostReservedFn op13;  // 13
+    HostReservedFn op11;                                          // 11
+    HostReservedFn op12;                                          // 12
+    HostReservedFn op13;                                          // 13
     HostChannelGroupID(PX_CDECL* channelGroup)(HostItemID item);  // 14: the item's channel group
 };
 
@@ -56,34 +56,34 @@ enum HostCameraFlags : uint32_t {
 
 inline constexpr char kCameraInfoName[] = "LW Camera Info 5";
 struct HostCameraInfo {
-    double(PX_CDECL* zoomFactor)(HostItemID camera, double time);  // 1
-    HostReservedFn op2;                                            // 2
-    HostReservedFn op3;                                            // 3
-    HostReservedFn op4;                                            // 4
-    HostReservedFn op5;                                            // 5
-    HostReservedFn op6;                                            // 6
-    uint32_t(PX_CDECL* flags)(HostItemID camera);                  // 7: HostCameraFlags bits
-    HostReservedFn op8;                                            // 8
+    double(PX_CDECL* zoomFactor)(HostItemID camera, double time);   // 1
+    HostReservedFn op2;                                             // 2
+    HostReservedFn op3;                                             // 3
+    HostReservedFn op4;                                             // 4
+    HostReservedFn op5;                                             // 5
+    HostReservedFn op6;                                             // 6
+    uint32_t(PX_CDECL* flags)(HostItemID camera);                   // 7: HostCameraFlags bits
+    HostReservedFn op8;                                             // 8
     double(PX_CDECL* pixelAspect)(HostItemID camera, double time);  // 9
 };
 
 // "LW Scene Info 4" is a record, not a table of operations.
 inline constexpr char kSceneInfoName[] = "LW Scene Info 4";
 struct HostSceneInfo {
-    const char* name;        // byte 0: the scene's name
-    const char* fileName;    // byte 4: the scene file's path
-    int32_t frameStart;      // byte 8
-    int32_t frameEnd;        // byte 12
-    int32_t frameStep;       // byte 16
-    int32_t reserved20;      // byte 20
-    PX_DOUBLE framesPerSecond;  // byte 24
-    int32_t numCameras;      // byte 32
-    int32_t numObjects;      // byte 36
-    int32_t numLights;       // byte 40
-    int32_t aaSamples;       // byte 44: anti-aliasing samples per pixel
-    int32_t frameWidth;      // byte 48: in pixels
-    int32_t frameHeight;     // byte 52: in pixels
-    int32_t reserved[9];     // bytes 56-91
+    const char* name;                                 // byte 0: the scene's name
+    const char* fileName;                             // byte 4: the scene file's path
+    int32_t frameStart;                               // byte 8
+    int32_t frameEnd;                                 // byte 12
+    int32_t frameStep;                                // byte 16
+    int32_t reserved20;                               // byte 20
+    PX_DOUBLE framesPerSecond;                        // byte 24
+    int32_t numCameras;                               // byte 32
+    int32_t numObjects;                               // byte 36
+    int32_t numLights;                                // byte 40
+    int32_t aaSamples;                                // byte 44: anti-aliasing samples per pixel
+    int32_t frameWidth;                               // byte 48: in pixels
+    int32_t frameHeight;                              // byte 52: in pixels
+    int32_t reserved[9];                              // bytes 56-91
     HostItemID(PX_CDECL* renderCamera)(double time);  // byte 92: the camera rendering at a time
 };
 PX_AT(HostSceneInfo, fileName, 4);
@@ -95,15 +95,16 @@ PX_SIZE(HostSceneInfo, 96);
 
 inline constexpr char kCameraEvalFuncsName[] = "LW Camera Evaluation Funcs 2";
 struct HostCameraEvalFuncs {
-    HostCameraEvaluatorID(PX_CDECL* create)(HostItemID camera);            // 1
-    void(PX_CDECL* destroy)(HostCameraEvaluatorID evaluator);               // 2
+    HostCameraEvaluatorID(PX_CDECL* create)(HostItemID camera);                // 1
+    void(PX_CDECL* destroy)(HostCameraEvaluatorID evaluator);                  // 2
     HostError(PX_CDECL* init)(HostCameraEvaluatorID evaluator, int32_t mode);  // 3
-    void(PX_CDECL* cleanup)(HostCameraEvaluatorID evaluator);               // 4
+    void(PX_CDECL* cleanup)(HostCameraEvaluatorID evaluator);                  // 4
     // 5 new time: (evaluator, frame, time)
     HostError(PX_CDECL* newTime)(HostCameraEvaluatorID evaluator, int32_t frame, double time);
     HostReservedFn op6;  // 6
     HostReservedFn op7;  // 7
-    // 8 ray: (evaluator, pixel x, pixel y, lens x, lens y, time fraction, ray out) -> nonzero on success
+    // 8 ray: (evaluator, pixel x, pixel y, lens x, lens y, time fraction, ray out) -> nonzero on
+    // success
     int32_t(PX_CDECL* ray)(HostCameraEvaluatorID evaluator, double pixelX, double pixelY,
                            double lensX, double lensY, double fraction, HostCameraRay* ray);
 };

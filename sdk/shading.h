@@ -11,59 +11,59 @@
 #include "sdk/abi.h"
 
 struct HostShadingRecord {
-    uint32_t pixelX;              // 0: the pixel being shaded
-    uint32_t pixelY;              // 4
-    PX_DOUBLE objectPosition[3];  // 8: hit point in the object's space
-    PX_DOUBLE worldPosition[3];   // 32: hit point in world space
-    PX_DOUBLE geometricNormal[3]; // 56: the unsmoothed surface normal
-    PX_DOUBLE spotSize;           // 80: the ray's footprint at the hit
-    PX_DOUBLE raySource[3];       // 88: where the ray started
-    PX_DOUBLE rayLength;          // 112: distance from source to hit
-    PX_DOUBLE cosine;             // 120: cosine between ray and normal
-    PX_DOUBLE objectToWorld[9];   // 128: row-major 3x3
-    PX_DOUBLE worldToObject[9];   // 200
-    uint32_t objectTag;           // 272: which object was hit (1-based, 0 none)
-    uint32_t polygonIndex;        // 276: which face of it
-    PX_DOUBLE normal[3];          // 280: the shading normal
-    PX_DOUBLE color[3];           // 304: surface colour, red, green, blue
-    PX_DOUBLE luminosity;         // 328
-    PX_DOUBLE diffuse;            // 336
-    PX_DOUBLE specularity;        // 344
-    PX_DOUBLE reflection;         // 352
-    PX_DOUBLE transparency;       // 360
-    uint8_t unused368[16];        // 368
-    uint32_t rayDepth;            // 384: 0 for a camera ray
-    uint32_t sampleIndex;         // 388: anti-aliasing sample of the pixel
-    uint32_t threadIndex;         // 392: the tracer thread that shaded it
-    uint32_t surfaceTag;          // 396: which surface was hit (1-based)
-    uint32_t lightCount;          // 400: lights in the scene
-    uint32_t flags;               // 404: host-defined flags
-    uint32_t materialIndex;       // 408
-    uint8_t unused412[4];         // 412
-    PX_DOUBLE perturbedNormal[3]; // 416: the normal after bump
-    PX_DOUBLE bumpHeight;         // 440
-    PX_DOUBLE translucency;       // 448
-    uint8_t unused456[8];         // 456
-    PX_DOUBLE shading;            // 464: light arriving at the hit, as a scalar
-    uint8_t unused472[8];         // 472
-    PX_DOUBLE diffuseSharpness;   // 480
-    uint32_t lightTags[4];        // 488: the first four lights (1-based, 0 none)
-    float lightIntensity[4];      // 504: their intensity at the hit
-    float lightColor[4][3];       // 520: their colour at the hit
-    uint32_t shadowFlags;         // 568: bit k set when light k is shadowed
-    uint8_t unused572[4];         // 572
+    uint32_t pixelX;                  // 0: the pixel being shaded
+    uint32_t pixelY;                  // 4
+    PX_DOUBLE objectPosition[3];      // 8: hit point in the object's space
+    PX_DOUBLE worldPosition[3];       // 32: hit point in world space
+    PX_DOUBLE geometricNormal[3];     // 56: the unsmoothed surface normal
+    PX_DOUBLE spotSize;               // 80: the ray's footprint at the hit
+    PX_DOUBLE raySource[3];           // 88: where the ray started
+    PX_DOUBLE rayLength;              // 112: distance from source to hit
+    PX_DOUBLE cosine;                 // 120: cosine between ray and normal
+    PX_DOUBLE objectToWorld[9];       // 128: row-major 3x3
+    PX_DOUBLE worldToObject[9];       // 200
+    uint32_t objectTag;               // 272: which object was hit (1-based, 0 none)
+    uint32_t polygonIndex;            // 276: which face of it
+    PX_DOUBLE normal[3];              // 280: the shading normal
+    PX_DOUBLE color[3];               // 304: surface colour, red, green, blue
+    PX_DOUBLE luminosity;             // 328
+    PX_DOUBLE diffuse;                // 336
+    PX_DOUBLE specularity;            // 344
+    PX_DOUBLE reflection;             // 352
+    PX_DOUBLE transparency;           // 360
+    uint8_t unused368[16];            // 368
+    uint32_t rayDepth;                // 384: 0 for a camera ray
+    uint32_t sampleIndex;             // 388: anti-aliasing sample of the pixel
+    uint32_t threadIndex;             // 392: the tracer thread that shaded it
+    uint32_t surfaceTag;              // 396: which surface was hit (1-based)
+    uint32_t lightCount;              // 400: lights in the scene
+    uint32_t flags;                   // 404: host-defined flags
+    uint32_t materialIndex;           // 408
+    uint8_t unused412[4];             // 412
+    PX_DOUBLE perturbedNormal[3];     // 416: the normal after bump
+    PX_DOUBLE bumpHeight;             // 440
+    PX_DOUBLE translucency;           // 448
+    uint8_t unused456[8];             // 456
+    PX_DOUBLE shading;                // 464: light arriving at the hit, as a scalar
+    uint8_t unused472[8];             // 472
+    PX_DOUBLE diffuseSharpness;       // 480
+    uint32_t lightTags[4];            // 488: the first four lights (1-based, 0 none)
+    float lightIntensity[4];          // 504: their intensity at the hit
+    float lightColor[4][3];           // 520: their colour at the hit
+    uint32_t shadowFlags;             // 568: bit k set when light k is shadowed
+    uint8_t unused572[4];             // 572
     PX_DOUBLE replacementPercentage;  // 576
     PX_DOUBLE replacementColor[3];    // 584
-    PX_DOUBLE reflectionBlur;     // 608
-    PX_DOUBLE refractionBlur;     // 616
-    uint8_t unused624[8];         // 624
-    PX_DOUBLE refractionIndex;    // 632
-    uint32_t backFacing;          // 640: nonzero when the ray hit the back of the face
-    uint8_t unused644[52];        // 644
-    PX_DOUBLE refractionShade[3]; // 696: colour seen along the refracted ray
-    PX_DOUBLE reflectionShade[3]; // 720: colour seen along the reflected ray
-    uint32_t hitSide;             // 744: 1 outside, 2 inside
-    uint8_t unused748[4];         // 748
+    PX_DOUBLE reflectionBlur;         // 608
+    PX_DOUBLE refractionBlur;         // 616
+    uint8_t unused624[8];             // 624
+    PX_DOUBLE refractionIndex;        // 632
+    uint32_t backFacing;              // 640: nonzero when the ray hit the back of the face
+    uint8_t unused644[52];            // 644
+    PX_DOUBLE refractionShade[3];     // 696: colour seen along the refracted ray
+    PX_DOUBLE reflectionShade[3];     // 720: colour seen along the reflected ray
+    uint32_t hitSide;                 // 744: 1 outside, 2 inside
+    uint8_t unused748[4];             // 748
 };
 PX_AT_ALL(HostShadingRecord, pixelX, 0);
 PX_AT_ALL(HostShadingRecord, pixelY, 4);
@@ -114,38 +114,38 @@ PX_SIZE_ALL(HostShadingRecord, 752);
 
 // What a network's nodes see of the surface being evaluated.
 struct HostNodalAccess {
-    uint32_t pixelX;              // 0
-    uint32_t pixelY;              // 4
-    PX_DOUBLE objectPosition[3];  // 8
-    PX_DOUBLE worldPosition[3];   // 32
-    PX_DOUBLE geometricNormal[3]; // 56
-    PX_DOUBLE normal[3];          // 80
-    PX_DOUBLE perturbedNormal[3]; // 104
-    PX_DOUBLE raySource[3];       // 128
-    PX_DOUBLE rayLength;          // 152
-    PX_DOUBLE spotSize;           // 160
-    PX_DOUBLE cosine;             // 168
-    PX_DOUBLE bumpHeight;         // 176
-    PX_DOUBLE objectToWorld[9];   // 184
-    PX_DOUBLE worldToObject[9];   // 256
-    uint32_t rayDepth;            // 328
-    uint32_t hitSide;             // 332
-    uint32_t sampleIndex;         // 336
-    uint32_t threadIndex;         // 340
-    uint32_t surfaceTag;          // 344
-    uint32_t reserved348;         // 348: not written by the filter
-    uint32_t flags;               // 352
-    uint32_t materialIndex;       // 356
-    uint32_t objectTag;           // 360
-    uint32_t polygonIndex;        // 364
-    uint32_t lightTags[4];        // 368
-    float lightIntensity[4];      // 384
-    float lightColor[4][3];       // 400
-    uint32_t shadowFlags;         // 448
-    uint32_t reserved452;         // 452: not written by the filter
-    PX_DOUBLE refractionIndex;    // 456
-    uint32_t backFacing;          // 464
-    uint32_t lightCount;          // 468
+    uint32_t pixelX;               // 0
+    uint32_t pixelY;               // 4
+    PX_DOUBLE objectPosition[3];   // 8
+    PX_DOUBLE worldPosition[3];    // 32
+    PX_DOUBLE geometricNormal[3];  // 56
+    PX_DOUBLE normal[3];           // 80
+    PX_DOUBLE perturbedNormal[3];  // 104
+    PX_DOUBLE raySource[3];        // 128
+    PX_DOUBLE rayLength;           // 152
+    PX_DOUBLE spotSize;            // 160
+    PX_DOUBLE cosine;              // 168
+    PX_DOUBLE bumpHeight;          // 176
+    PX_DOUBLE objectToWorld[9];    // 184
+    PX_DOUBLE worldToObject[9];    // 256
+    uint32_t rayDepth;             // 328
+    uint32_t hitSide;              // 332
+    uint32_t sampleIndex;          // 336
+    uint32_t threadIndex;          // 340
+    uint32_t surfaceTag;           // 344
+    uint32_t reserved348;          // 348: not written by the filter
+    uint32_t flags;                // 352
+    uint32_t materialIndex;        // 356
+    uint32_t objectTag;            // 360
+    uint32_t polygonIndex;         // 364
+    uint32_t lightTags[4];         // 368
+    float lightIntensity[4];       // 384
+    float lightColor[4][3];        // 400
+    uint32_t shadowFlags;          // 448
+    uint32_t reserved452;          // 452: not written by the filter
+    PX_DOUBLE refractionIndex;     // 456
+    uint32_t backFacing;           // 464
+    uint32_t lightCount;           // 468
 };
 PX_AT_ALL(HostNodalAccess, pixelX, 0);
 PX_AT_ALL(HostNodalAccess, pixelY, 4);

@@ -159,7 +159,8 @@ TEST_F(NodeActivationTest, BeforeTheFilterHandlerItLacksServices) {
 }
 
 TEST_F(NodeActivationTest, EachNodeServiceIsRequired) {
-    for (const char* missing : {"NodeFuncs", "NodeEditorFuncs", "NodeInputFuncs", "NodeOutputFuncs"}) {
+    for (const char* missing :
+         {"NodeFuncs", "NodeEditorFuncs", "NodeInputFuncs", "NodeOutputFuncs"}) {
         SCOPED_TRACE(missing);
         host.config.withheld = {missing};
         EXPECT_EQ(activateFilter(), kActivateNoService);
@@ -184,11 +185,11 @@ TEST_F(NodeActivationTest, NeedsAReadyEditor) {
     host.config.editorReady = true;
     EXPECT_EQ(activateNode(), kActivateOk);
     EXPECT_EQ(node.inst.priv, reinterpret_cast<void*>(Host::globalFunction()));
-    for (const void* fn : {(const void*)node.inst.create, (const void*)node.inst.destroy,
-                           (const void*)node.inst.copy, (const void*)node.inst.load,
-                           (const void*)node.inst.save, (const void*)node.rend.init,
-                           (const void*)node.rend.cleanup, (const void*)node.rend.newTime,
-                           (const void*)node.node.evaluate})
+    for (const void* fn :
+         {(const void*)node.inst.create, (const void*)node.inst.destroy,
+          (const void*)node.inst.copy, (const void*)node.inst.load, (const void*)node.inst.save,
+          (const void*)node.rend.init, (const void*)node.rend.cleanup,
+          (const void*)node.rend.newTime, (const void*)node.node.evaluate})
         EXPECT_NE(fn, nullptr);
     EXPECT_TRUE(Untouched(node.inst.describe));
     EXPECT_TRUE(Untouched(node.item));

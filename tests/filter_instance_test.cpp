@@ -11,7 +11,7 @@ namespace pexil::host::testing {
 namespace {
 
 class FilterInstanceTest : public ModuleTest {
-protected:
+  protected:
     void SetUp() override {
         ModuleTest::SetUp();
         ASSERT_EQ(activateFilter(), kActivateOk);
@@ -21,13 +21,15 @@ protected:
     std::vector<std::string> editorCalls() {
         std::vector<std::string> out;
         for (const TraceEntry& e : host.trace().entries())
-            if (e.service == kNodeEditorFuncsName || e.service == "LoadState" || e.service == "SaveState")
+            if (e.service == kNodeEditorFuncsName || e.service == "LoadState" ||
+                e.service == "SaveState")
                 out.push_back(e.text());
         return out;
     }
     // Loads `text` (a Plugin section's content) into `instance`.
     std::vector<std::string> load(void* instance, const std::string& content) {
-        const std::string text = "Plugin PixelFilterHandler 1 pexil_node\n" + content + "EndPlugin\n";
+        const std::string text =
+            "Plugin PixelFilterHandler 1 pexil_node\n" + content + "EndPlugin\n";
         parsed = parseSceneText(text, "test.scene", {"Plugin"});
         SceneLoadState state(host, parsed[0], "test.scene", {}, "pexil_node");
         host.trace().clear();
@@ -52,24 +54,26 @@ TEST_F(FilterInstanceTest, CreateMakesTheEditorWithItsRootInput) {
     void* inst = create();
     ASSERT_NE(inst, nullptr);
     const std::string data = PointerText(inst);
-    EXPECT_EQ(host.trace().texts(),
-              (std::vector<std::string>{
-                  "LW Item Info 4 1 first(2, null)",
-                  "LW Item Info 4 14 channel group(camera1)",
-                  "NodeEditorFuncs 1 create(lumnet, Node pixelfilter, query, preview, " + data + ")",
-                  "NodeEditorFuncs 12 set channel group(editor1, group:Camera)",
-                  "NodeEditorFuncs 23 root node(editor1)",
-                  "NodeEditorFuncs 4 set callback(editor1, callback)",
-                  "NodeEditorFuncs 11 add input(editor1, 1, Output, null)",
-                  "NodeFuncs 5 set colour(editor1.root, 10, 10, 10)",
-                  "NodeEditorFuncs 20 notify(editor1, 4)",
-              }));
+    EXPECT_EQ(
+        host.trace().texts(),
+        (std::vector<std::string>{
+            "LW Item Info 4 1 first(2, null)",
+            "LW Item Info 4 14 channel group(camera1)",
+            "NodeEditorFuncs 1 create(lumnet, Node pixelfilter, query, preview, " + data + ")",
+            "NodeEditorFuncs 12 set channel group(editor1, group:Camera)",
+            "NodeEditorFuncs 23 root node(editor1)",
+            "NodeEditorFuncs 4 set callback(editor1, callback)",
+            "NodeEditorFuncs 11 add input(editor1, 1, Output, null)",
+            "NodeFuncs 5 set colour(editor1.root, 10, 10, 10)",
+            "NodeEditorFuncs 20 notify(editor1, 4)",
+        }));
     NodeEditor& e = *lastEditor();
     EXPECT_EQ(e.userData, inst);
     EXPECT_NE(e.rootDesc().query, nullptr);
     EXPECT_NE(e.rootDesc().preview, nullptr);
     const HostNodeRootDesc& r = e.rootDesc();
-    for (const void* m : {r.reserved1, r.reserved2, r.reserved3, r.reserved4, r.reserved6, r.reserved8})
+    for (const void* m :
+         {r.reserved1, r.reserved2, r.reserved3, r.reserved4, r.reserved6, r.reserved8})
         EXPECT_EQ(m, nullptr);
     EXPECT_NE(e.callback, nullptr);
     EXPECT_EQ(as(inst)->rootNode, reinterpret_cast<NodeID>(&e.root()));
@@ -187,9 +191,10 @@ TEST_F(FilterInstanceTest, LoadWithoutBlocksStillPresentsTheEditor) {
 TEST_F(FilterInstanceTest, AnUnknownBlockIsReportedAsLost) {
     void* inst = create();
     load(inst, "{ Nodes\n}\n{ Colour\n}\n");
-    EXPECT_EQ(loadError,
-              "test.scene:4: in Plugin PixelFilterHandler 1 pexil_node: block 'Colour' is not read by "
-              "pexil_node and would be lost");
+    EXPECT_EQ(
+        loadError,
+        "test.scene:4: in Plugin PixelFilterHandler 1 pexil_node: block 'Colour' is not read by "
+        "pexil_node and would be lost");
     destroy(inst);
 }
 

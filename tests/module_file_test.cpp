@@ -1,4 +1,6 @@
 // Files that are not usable modules get a clear error naming the file.
+#include "host/module_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -6,7 +8,6 @@
 #include <string>
 
 #include "host/host.h"
-#include "host/module_file.h"
 
 namespace pexil::host {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class ModuleFileErrors : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("pexil-modfile-" + std::to_string(::getpid()));
         fs::create_directories(dir);

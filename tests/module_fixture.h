@@ -15,7 +15,7 @@
 namespace pexil::host::testing {
 
 class ModuleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { module = std::make_unique<ModuleFile>(PEXIL_MODULE_PATH); }
     void TearDown() override {
         module.reset();
@@ -43,7 +43,9 @@ protected:
     }
     void destroy(void* instance) { filter.inst.destroy(instance); }
     FilterInstance* as(void* instance) { return static_cast<FilterInstance*>(instance); }
-    NodeEditor* lastEditor() { return host.editors().empty() ? nullptr : host.editors().back().get(); }
+    NodeEditor* lastEditor() {
+        return host.editors().empty() ? nullptr : host.editors().back().get();
+    }
 
     Host host;
     std::unique_ptr<ModuleFile> module;

@@ -1,4 +1,6 @@
 // Scene files with the filter's own blocks: round trips and errors.
+#include "host/scene.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,7 +10,6 @@
 
 #include "host/host.h"
 #include "host/module_file.h"
-#include "host/scene.h"
 
 namespace pexil::host {
 namespace {
@@ -30,7 +31,7 @@ const char kScene[] =
     "EndPlugin\n";
 
 class SceneFiles : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         module = std::make_unique<ModuleFile>(PEXIL_MODULE_PATH);
         scene = std::make_unique<Scene>(host, *module);
@@ -87,10 +88,13 @@ TEST_F(SceneFiles, MalformedScenesNameFileLineAndBlock) {
     const std::string plugin = "Plugin PixelFilterHandler 1 pexil_node\n";
     const Case cases[] = {
         {"", "bad.scene: a scene starts with 'PexilScene 1'"},
-        {"PexilScene 2\n", "bad.scene:1: scene format version 2 is not supported (this host reads version 1)"},
+        {"PexilScene 2\n",
+         "bad.scene:1: scene format version 2 is not supported (this host reads version 1)"},
         {head + "Size 3 4\n", "bad.scene:2: unknown keyword 'Size'"},
-        {head + "FrameSize 640\n", "bad.scene:2: FrameSize takes 2 arguments: width and height in pixels"},
-        {head + "FrameSize 640 x\n", "bad.scene:2: FrameSize: 'x' is not a whole number from 1 to 65536"},
+        {head + "FrameSize 640\n",
+         "bad.scene:2: FrameSize takes 2 arguments: width and height in pixels"},
+        {head + "FrameSize 640 x\n",
+         "bad.scene:2: FrameSize: 'x' is not a whole number from 1 to 65536"},
         {head + plugin + "  { Nodes\n  }\n",
          "bad.scene:4: in Plugin PixelFilterHandler 1 pexil_node: end of file while section Plugin "
          "opened on line 2 is still open; expected EndPlugin"},
@@ -101,17 +105,24 @@ TEST_F(SceneFiles, MalformedScenesNameFileLineAndBlock) {
         {head + "Plugin ImageFilterHandler 1 pexil_node\nEndPlugin\n",
          "bad.scene:2: plug-in class ImageFilterHandler is not one this host loads"},
         {head + plugin + "  { Nodes\n    { Node 1 Gizmo\n    }\n  }\nEndPlugin\n",
-         "bad.scene:4: in Plugin PixelFilterHandler 1 pexil_node > { Nodes: unknown node type 'Gizmo'"},
+         "bad.scene:4: in Plugin PixelFilterHandler 1 pexil_node > { Nodes: unknown node type "
+         "'Gizmo'"},
         {head + plugin + "  { Nodes\n    Connect 1 Color 0 Output\n  }\nEndPlugin\n",
-         "bad.scene:4: in Plugin PixelFilterHandler 1 pexil_node > { Nodes: no node 1 to connect from"},
-        {head + plugin + "  { Nodes\n    { Node 1 Constant\n      Input Value 1\n    }\n  }\nEndPlugin\n",
-         "bad.scene:5: in Plugin PixelFilterHandler 1 pexil_node > { Nodes: input 'Value' takes 3 numbers"},
-        {head + plugin + "  { Nodes\n    { Node 1 Scalar\n    }\n    { Node 2 Scalar\n    }\n"
-                         "    Connect 1 Value 2 Value\n    Connect 2 Value 1 Value\n  }\nEndPlugin\n",
-         "bad.scene:8: in Plugin PixelFilterHandler 1 pexil_node > { Nodes: connecting node 1 to node 2 "
+         "bad.scene:4: in Plugin PixelFilterHandler 1 pexil_node > { Nodes: no node 1 to connect "
+         "from"},
+        {head + plugin +
+             "  { Nodes\n    { Node 1 Constant\n      Input Value 1\n    }\n  }\nEndPlugin\n",
+         "bad.scene:5: in Plugin PixelFilterHandler 1 pexil_node > { Nodes: input 'Value' takes 3 "
+         "numbers"},
+        {head + plugin +
+             "  { Nodes\n    { Node 1 Scalar\n    }\n    { Node 2 Scalar\n    }\n"
+             "    Connect 1 Value 2 Value\n    Connect 2 Value 1 Value\n  }\nEndPlugin\n",
+         "bad.scene:8: in Plugin PixelFilterHandler 1 pexil_node > { Nodes: connecting node 1 to "
+         "node 2 "
          "closes a loop"},
         {head + plugin + "  { Nodes\n  }\n  Extra 1\nEndPlugin\n",
-         "bad.scene:5: in Plugin PixelFilterHandler 1 pexil_node: 'Extra' is not read by pexil_node and "
+         "bad.scene:5: in Plugin PixelFilterHandler 1 pexil_node: 'Extra' is not read by "
+         "pexil_node and "
          "would be lost"},
     };
     for (const Case& c : cases) {

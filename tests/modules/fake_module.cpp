@@ -7,8 +7,8 @@ namespace {
 const HostServerRecord kServers[] = {{nullptr, nullptr, nullptr, nullptr}};
 }
 extern "C" __attribute__((visibility("default"))) HostModuleDescriptor _mod_descrip;
-HostModuleDescriptor _mod_descrip = {FAKE_SYNC, FAKE_VERSION, kHostModuleMachine, nullptr, nullptr,
-                                     kServers};
+HostModuleDescriptor _mod_descrip = {FAKE_SYNC, FAKE_VERSION, kHostModuleMachine,
+                                     nullptr,   nullptr,      kServers};
 #else
 extern "C" __attribute__((visibility("default"))) int not_a_descriptor;
 int not_a_descriptor = 1;
