@@ -1,7 +1,11 @@
 #include "host/host.h"
 
+#include <cmath>
 #include <cstring>
+#include <stdexcept>
 
+#include "host/module_file.h"
+#include "host/plugin.h"
 #include "host/services.h"
 
 namespace pexil::host {
@@ -22,13 +26,65 @@ constexpr uintptr_t kCameraItemStep = 16;
 
 }  // namespace
 
+CameraState HostCamera::at(double time) const {
+    if (keys.empty()) return state;
+    if (time <= keys.front().first) return keys.front().second;
+    if (time >= keys.back().first) return keys.back().second;
+    std::size_t k = 1;
+    while (keys[k].first < time) ++k;
+    const auto& [t0, a] = keys[k - 1];
+    const auto& [t1, b] = keys[k];
+    const double f = (time - t0) / (t1 - t0);
+    auto mix = [f](double x, double y) { return x + (y - x) * f; };
+    auto mix3 = [&](const std::array<double, 3>& x, const std::array<double, 3>& y) {
+        return std::array<double, 3>{mix(x[0], y[0]), mix(x[1], y[1]), mix(x[2], y[2])};
+    };
+    CameraState c;
+    c.position = mix3(a.position, b.position);
+    c.right = mix3(a.right, b.right);
+    c.up = mix3(a.up, b.up);
+    c.forward = mix3(a.forward, b.forward);
+    c.filmOffset = mix3(a.filmOffset, b.filmOffset);
+    c.zoom = mix(a.zoom, b.zoom);
+    c.pixelAspect = mix(a.pixelAspect, b.pixelAspect);
+    c.orthoHeight = mix(a.orthoHeight, b.orthoHeight);
+    return c;
+}
+
+void HostCamera::ray(double px, double py, int width, int height, double time, double origin[3],
+                     double direction[3]) const {
+    const CameraState c = at(time);
+    auto unit = [](std::array<double, 3> v) {
+        const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        if (l > 0) v = {v[0] / l, v[1] / l, v[2] / l};
+        return v;
+    };
+    const auto right = unit(c.right), up = unit(c.up), forward = unit(c.forward);
+    // Film coordinates of the sample point, in units of half the frame height.
+    const double hh = height * 0.5, hw = width * 0.5;
+    const double u = (px + 0.5 - hw) / hh * c.pixelAspect - c.filmOffset[0];
+    const double v = (hh - (py + 0.5)) / hh - c.filmOffset[1];
+    if (projection == Projection::Orthographic) {
+        const double half = c.orthoHeight * 0.5;
+        for (int i = 0; i < 3; ++i) {
+            origin[i] = c.position[i] + (u * right[i] + v * up[i]) * half;
+            direction[i] = forward[i];
+        }
+        return;
+    }
+    std::array<double, 3> d;
+    for (int i = 0; i < 3; ++i) {
+        origin[i] = c.position[i];
+        d[i] = u * right[i] + v * up[i] + c.zoom * forward[i];
+    }
+    d = unit(d);
+    for (int i = 0; i < 3; ++i) direction[i] = d[i];
+}
+
 Host::Host() {
     if (gCurrent != nullptr) throw std::logic_error("another Host is still current");
     gCurrent = this;
-    cameras_.push_back(HostCamera{});
-    cameras_.back().name = "Camera";
-    cameras_.back().group = makeGroup(nullptr, "Camera");
-    nameHandle(cameraItem(0), "camera1");
+    addCamera("Camera");
     sceneInfo_.name = "untitled";
     sceneInfo_.fileName = "";
     sceneInfo_.frameStart = 1;
@@ -42,7 +98,86 @@ Host::Host() {
 }
 
 Host::~Host() {
+    editors_.clear();  // plug-in nodes go while their module is still loaded
     gCurrent = nullptr;
+}
+
+HostCamera& Host::addCamera(const std::string& name) {
+    cameras_.push_back(HostCamera{});
+    HostCamera& c = cameras_.back();
+    c.name = name;
+    c.group = makeGroup(nullptr, name);
+    nameHandle(cameraItem(cameras_.size() - 1), "camera" + std::to_string(cameras_.size()));
+    sceneInfo_.numCameras = static_cast<int32_t>(cameras_.size());
+    return c;
+}
+
+std::size_t Host::renderCameraIndex(double time) const {
+    std::size_t index = 0;
+    for (const auto& [from, camera] : renderCameraSwitches)
+        if (from <= time) index = camera;
+    return index < cameras_.size() ? index : 0;
+}
+
+bool Host::hasNodeServer(std::string_view server) const {
+    return module_ != nullptr && module_->find(kNodeHandlerClass, server) != nullptr;
+}
+
+std::unique_ptr<Node> Host::makePluginNode(NodeEditor& editor, const std::string& server, int id) {
+    if (module_ == nullptr)
+        throw std::runtime_error("no module is loaded to make a " + server + " node");
+    const ServerEntry* entry = module_->find(kNodeHandlerClass, server);
+    if (entry == nullptr)
+        throw std::runtime_error(module_->path() + " has no node named " + server);
+    auto found = nodeServers_.find(server);
+    if (found == nodeServers_.end()) {
+        auto records = std::make_unique<HandlerRecords>();
+        const int32_t code = Activate(*entry, OfferedVersion(kNodeHandlerClass), *records);
+        if (code != kActivateOk)
+            throw std::runtime_error("node " + server +
+                                     " did not activate: " + ActivationResultText(code) +
+                                     " (code " + std::to_string(code) + ")");
+        found = nodeServers_.emplace(server, std::move(records)).first;
+    }
+    const HandlerRecords& r = *found->second;
+    auto node = std::make_unique<Node>();
+    node->editor = &editor;
+    node->id = id;
+    node->type = server;
+    node->handler = &r.node;
+    node->funcs = &r.inst;
+    node->owner = module_;
+    registerNode(*node);
+    pending_.insert(node.get());
+    HostError error = nullptr;
+    void* instance = r.inst.create(r.inst.priv, node.get(), &error);
+    pending_.erase(node.get());
+    if (instance == nullptr)
+        throw std::runtime_error("node " + server + " could not be created: " +
+                                 (error != nullptr ? error : "no reason given"));
+    node->instance = instance;
+    registerNode(*node);  // names the outputs it made
+    return node;
+}
+
+Node& Host::addPluginNode(NodeEditor& editor, const std::string& server, int id) {
+    return editor.add(makePluginNode(editor, server, id == 0 ? editor.nextId() : id));
+}
+
+void Host::moduleUnloading(const ModuleFile& module) {
+    for (const auto& e : editors_) {
+        for (const auto& n : e->nodes()) {
+            if (n->owner != &module || n->instance == nullptr) continue;
+            n->funcs->destroy(n->instance);
+            n->instance = nullptr;
+            n->handler = nullptr;
+            n->funcs = nullptr;
+        }
+    }
+    if (module_ == &module) {
+        nodeServers_.clear();
+        module_ = nullptr;
+    }
 }
 
 Host* Host::current() {
@@ -101,6 +236,8 @@ void Host::registerNode(Node& n) {
 }
 
 Node* Host::node(NodeID id, const char* operation) {
+    for (const Node* n : pending_)
+        if (reinterpret_cast<NodeID>(const_cast<Node*>(n)) == id) return const_cast<Node*>(n);
     for (const auto& e : editors_) {
         if (reinterpret_cast<NodeID>(&e->root()) == id) return &e->root();
         for (const auto& n : e->nodes())

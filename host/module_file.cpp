@@ -4,6 +4,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "host/host.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -161,6 +163,7 @@ ModuleFile::ModuleFile(const std::string& path) : path_(path) {
 }
 
 ModuleFile::~ModuleFile() {
+    if (Host* host = Host::current()) host->moduleUnloading(*this);
     if (descriptor_ != nullptr && descriptor_->shutdown != nullptr)
         descriptor_->shutdown(startupValue_);
     CloseLibrary(library_);

@@ -13,6 +13,15 @@ namespace {
 
 std::array<double, 3> EvaluateOutput(const NodeOutput& out, HostNodalAccess* nodal) {
     const Node& n = *out.node;
+    if (n.handler != nullptr) {
+        // A plug-in node sets the value through "NodeOutputFuncs" 3 during the call.
+        ValueSlot slot;
+        slot.type = out.type;
+        n.handler->evaluate(n.instance, nodal,
+                            reinterpret_cast<NodeOutputID>(const_cast<NodeOutput*>(&out)),
+                            reinterpret_cast<NodeValue>(&slot));
+        return slot.value;
+    }
     if (n.type == "Constant" || n.type == "Scalar")
         return ConvertValue(EvaluateInput(*n.inputs[0], nodal), n.inputs[0]->type, out.type);
     return {0.0, 0.0, 0.0};

@@ -23,6 +23,7 @@ struct NodeDesc {
     std::string type;
     std::vector<std::pair<std::string, std::vector<double>>> values;
     std::vector<int> valueLines;
+    const SceneNode* data = nullptr;  // a plug-in node's own block
 };
 struct LinkDesc {
     int line;
@@ -56,6 +57,11 @@ std::vector<NodeDesc> ParseNodes(const std::vector<const SceneNode*>& statements
             NodeDesc n{s->line, ParseId(s->args[0], s->line, "node id"), s->args[1].text, {}, {}};
             if (n.id == 0) throw NetworkError{s->line, "node id 0 is the root's"};
             for (const SceneNode& c : s->children) {
+                if (c.kind == SceneNode::Kind::Brace && c.keyword == "Data" && n.data == nullptr &&
+                    c.args.empty()) {
+                    n.data = &c;
+                    continue;
+                }
                 if (c.kind != SceneNode::Kind::Line || c.keyword != "Input")
                     throw NetworkError{c.line, "unknown keyword '" + c.keyword + "' in node " +
                                                    std::to_string(n.id)};
@@ -83,49 +89,68 @@ std::vector<NodeDesc> ParseNodes(const std::vector<const SceneNode*>& statements
     return nodes;
 }
 
-// Checks the whole network against the editor before anything changes.
-void Validate(NodeEditor& editor, const std::vector<NodeDesc>& nodes,
-              const std::vector<LinkDesc>& links) {
-    std::map<int, const BuiltinNodeType*> types;
+// Makes every node of the network and checks values and connections against
+// them, before anything in the editor changes.
+std::vector<std::unique_ptr<Node>> Stage(Host& host, NodeEditor& editor, SceneLoadState& state,
+                                         const std::vector<NodeDesc>& nodes,
+                                         const std::vector<LinkDesc>& links) {
+    std::vector<std::unique_ptr<Node>> staged;
+    std::map<int, Node*> byId;
     for (const NodeDesc& n : nodes) {
-        const BuiltinNodeType* t = FindBuiltinNodeType(n.type);
-        if (t == nullptr) throw NetworkError{n.line, "unknown node type '" + n.type + "'"};
-        if (!types.emplace(n.id, t).second)
+        if (byId.count(n.id) != 0)
             throw NetworkError{n.line, "node id " + std::to_string(n.id) + " is used twice"};
+        std::unique_ptr<Node> node;
+        if (FindBuiltinNodeType(n.type) != nullptr) {
+            node = editor.makeBuiltin(n.type, n.id);
+            if (n.data != nullptr)
+                throw NetworkError{n.data->line, "a " + n.type + " node holds no Data block"};
+        } else if (host.hasNodeServer(n.type)) {
+            try {
+                node = host.makePluginNode(editor, n.type, n.id);
+            } catch (const std::runtime_error& e) {
+                throw NetworkError{n.line, e.what()};
+            }
+            // The node's own data, read by its server.
+            static const SceneNode kEmpty{SceneNode::Kind::Brace, "Data", {}, 0, 0, {}};
+            SceneLoadState own(host, n.data != nullptr ? *n.data : kEmpty, state.file(),
+                               state.pathTo(), n.type);
+            node->funcs->load(node->instance, own.record());
+            own.finish();
+            if (own.error()) throw NetworkError{own.error()->line(), own.error()->message()};
+        } else {
+            throw NetworkError{n.line, "unknown node type '" + n.type + "'"};
+        }
         for (std::size_t i = 0; i < n.values.size(); ++i) {
             const auto& [name, v] = n.values[i];
-            auto port = std::find_if(t->inputs.begin(), t->inputs.end(),
-                                     [&](const auto& p) { return name == p.name; });
-            if (port == t->inputs.end())
+            const NodeInput* in = node->input(name);
+            if (in == nullptr)
                 throw NetworkError{n.valueLines[i],
                                    "node type " + n.type + " has no input '" + name + "'"};
-            const std::size_t want = port->type == kConnectionColor ? 3 : 1;
+            const std::size_t want = in->type == kConnectionColor ? 3 : 1;
             if (v.size() != want)
                 throw NetworkError{n.valueLines[i], "input '" + name + "' takes " +
                                                         std::to_string(want) +
                                                         (want == 1 ? " number" : " numbers")};
         }
+        byId[n.id] = node.get();
+        staged.push_back(std::move(node));
     }
     std::map<std::pair<int, std::string>, int> fed;
     for (const LinkDesc& l : links) {
-        auto from = types.find(l.from);
-        if (from == types.end())
+        auto from = byId.find(l.from);
+        if (from == byId.end())
             throw NetworkError{l.line, "no node " + std::to_string(l.from) + " to connect from"};
-        const auto& outs = from->second->outputs;
-        if (std::none_of(outs.begin(), outs.end(),
-                         [&](const auto& p) { return l.output == p.name; }))
+        if (from->second->output(l.output) == nullptr)
             throw NetworkError{
                 l.line, "node " + std::to_string(l.from) + " has no output '" + l.output + "'"};
         if (l.to == 0) {
             if (editor.root().input(l.input) == nullptr)
                 throw NetworkError{l.line, "the root has no input '" + l.input + "'"};
         } else {
-            auto to = types.find(l.to);
-            if (to == types.end())
+            auto to = byId.find(l.to);
+            if (to == byId.end())
                 throw NetworkError{l.line, "no node " + std::to_string(l.to) + " to connect to"};
-            const auto& ins = to->second->inputs;
-            if (std::none_of(ins.begin(), ins.end(),
-                             [&](const auto& p) { return l.input == p.name; }))
+            if (to->second->input(l.input) == nullptr)
                 throw NetworkError{
                     l.line, "node " + std::to_string(l.to) + " has no input '" + l.input + "'"};
         }
@@ -151,13 +176,26 @@ void Validate(NodeEditor& editor, const std::vector<NodeDesc>& nodes,
             for (auto it = a; it != b; ++it) pending.push_back(it->second->from);
         }
     }
+    return staged;
 }
 
 }  // namespace
 
-void WriteNetwork(const NodeEditor& editor, SceneWriter& w) {
+void WriteNetwork(Host* host, const NodeEditor& editor, SceneWriter& w) {
     for (const auto& n : editor.nodes()) {
         w.beginBrace("Node", {Word(std::to_string(n->id)), Word(n->type)});
+        if (host != nullptr && n->instance != nullptr) {
+            // The node's own data, written by its server; kept only when there is some.
+            SceneWriter own;
+            SceneSaveState state(*host, own);
+            n->funcs->save(n->instance, state.record());
+            state.finish();
+            if (!own.text().empty()) {
+                w.beginBrace("Data");
+                for (const SceneNode& c : parseSceneText(own.text(), "(node data)", {})) w.node(c);
+                w.endBrace();
+            }
+        }
         for (const auto& in : n->inputs) {
             std::vector<Arg> args = {Word(in->name)};
             const int count = in->type == kConnectionColor ? 3 : 1;
@@ -180,7 +218,7 @@ void WriteNetwork(const NodeEditor& editor, SceneWriter& w) {
 std::string NetworkText(const NodeEditor& editor) {
     SceneWriter w;
     w.beginBrace("Network", {Quoted(editor.name()), Quoted(editor.title())});
-    WriteNetwork(editor, w);
+    WriteNetwork(nullptr, editor, w);
     w.endBrace();
     return w.text();
 }
@@ -191,7 +229,7 @@ bool SaveNetwork(Host& host, const NodeEditor& editor, const HostSaveState* save
         host.reportMisuse("NodeEditorFuncs 6 save: not a save state of this host");
         return false;
     }
-    WriteNetwork(editor, state->writer());
+    WriteNetwork(&host, editor, state->writer());
     return true;
 }
 
@@ -202,27 +240,23 @@ bool LoadNetwork(Host& host, NodeEditor& editor, const HostLoadState* load) {
         return false;
     }
     std::vector<LinkDesc> links;
-    std::vector<NodeDesc> nodes;
+    std::vector<std::unique_ptr<Node>> staged;
     try {
-        nodes = ParseNodes(state->takeRemaining(), links);
-        Validate(editor, nodes, links);
+        const std::vector<NodeDesc> nodes = ParseNodes(state->takeRemaining(), links);
+        staged = Stage(host, editor, *state, nodes, links);
+        for (std::size_t i = 0; i < nodes.size(); ++i)
+            for (const auto& [name, v] : nodes[i].values)
+                for (std::size_t k = 0; k < v.size(); ++k) staged[i]->input(name)->value[k] = v[k];
     } catch (const NetworkError& e) {
         state->fail(e.line, e.message);
         return false;
     }
 
     editor.clear();
-    for (const NodeDesc& d : nodes) {
-        Node& n = editor.addBuiltin(d.type, d.id);
-        for (const auto& [name, v] : d.values)
-            for (std::size_t i = 0; i < v.size(); ++i) n.input(name)->value[i] = v[i];
-        host.registerNode(n);
-    }
-    for (const LinkDesc& l : links) {
-        NodeInput* to = editor.findNode(l.to)->input(l.input);
-        NodeOutput* from = editor.findNode(l.from)->output(l.output);
-        editor.connect(*from, *to);
-    }
+    for (auto& n : staged) host.registerNode(editor.add(std::move(n)));
+    for (const LinkDesc& l : links)
+        editor.connect(*editor.findNode(l.from)->output(l.output),
+                       *editor.findNode(l.to)->input(l.input));
     return true;
 }
 

@@ -26,7 +26,8 @@ bool SaveNetwork(Host& host, const NodeEditor& editor, const HostSaveState* save
 // Nothing changes when the block holds an error; the error goes to the state.
 bool LoadNetwork(Host& host, NodeEditor& editor, const HostLoadState* load);
 // The network in the editor's format, as text.
-void WriteNetwork(const NodeEditor& editor, SceneWriter& writer);
+// With a host, plug-in nodes also write their own data (in a Data block).
+void WriteNetwork(Host* host, const NodeEditor& editor, SceneWriter& writer);
 std::string NetworkText(const NodeEditor& editor);
 
 }  // namespace pexil::host

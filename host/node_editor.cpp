@@ -5,6 +5,10 @@
 
 namespace pexil::host {
 
+Node::~Node() {
+    if (instance != nullptr && funcs != nullptr) funcs->destroy(instance);
+}
+
 NodeInput* Node::input(std::string_view name) const {
     for (const auto& in : inputs)
         if (in->name == name) return in.get();
@@ -70,13 +74,10 @@ Node* NodeEditor::findNode(int id) {
     return nullptr;
 }
 
-Node& NodeEditor::addBuiltin(std::string_view typeName, int id) {
+std::unique_ptr<Node> NodeEditor::makeBuiltin(std::string_view typeName, int id) {
     const BuiltinNodeType* type = FindBuiltinNodeType(typeName);
     if (type == nullptr)
         throw std::invalid_argument("unknown node type '" + std::string(typeName) + "'");
-    if (id == 0) id = nextId_;
-    if (id < 0 || findNode(id) != nullptr)
-        throw std::invalid_argument("node id " + std::to_string(id) + " is already taken");
     auto node = std::make_unique<Node>();
     node->editor = this;
     node->id = id;
@@ -84,9 +85,11 @@ Node& NodeEditor::addBuiltin(std::string_view typeName, int id) {
     node->color = {128, 128, 128};
     for (const auto& p : type->inputs) node->addInput(p.type, p.name);
     for (const auto& p : type->outputs) node->addOutput(p.type, p.name);
-    nextId_ = std::max(nextId_, id + 1);
-    nodes_.push_back(std::move(node));
-    return *nodes_.back();
+    return node;
+}
+
+Node& NodeEditor::addBuiltin(std::string_view typeName, int id) {
+    return add(makeBuiltin(typeName, id == 0 ? nextId_ : id));
 }
 
 bool NodeEditor::wouldLoop(const NodeOutput& from, const NodeInput& to) const {
@@ -114,13 +117,27 @@ void NodeEditor::connect(NodeOutput& from, NodeInput& to) {
     to.source = &from;
 }
 
+Node& NodeEditor::add(std::unique_ptr<Node> node) {
+    if (node->id <= 0 || findNode(node->id) != nullptr)
+        throw std::invalid_argument("node id " + std::to_string(node->id) + " is already taken");
+    node->editor = this;
+    nextId_ = std::max(nextId_, node->id + 1);
+    nodes_.push_back(std::move(node));
+    return *nodes_.back();
+}
+
+int NodeEditor::nextId() const {
+    return nextId_;
+}
+
 void NodeEditor::disconnect(NodeInput& to) {
     to.source = nullptr;
 }
 
 void NodeEditor::clear() {
     for (const auto& in : root_->inputs) in->source = nullptr;
-    nodes_.clear();
+    // Later nodes may be fed by earlier ones: remove them last first.
+    while (!nodes_.empty()) nodes_.pop_back();
     nextId_ = 1;
 }
 

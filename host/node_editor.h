@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sdk/handler.h"
 #include "sdk/node.h"
 
 namespace pexil::host {
@@ -31,6 +32,11 @@ struct NodeInput {
 };
 
 struct Node {
+    Node() = default;
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    ~Node();  // a plug-in node's instance is destroyed with it
+
     NodeEditor* editor = nullptr;
     int id = 0;                  // 0 is the root; others from 1, unique within the network
     std::string type;            // "Root", a built-in type, or a node server's name
@@ -38,6 +44,12 @@ struct Node {
     HostChannelGroupID group = nullptr;
     std::vector<std::unique_ptr<NodeInput>> inputs;
     std::vector<std::unique_ptr<NodeOutput>> outputs;
+
+    // Plug-in nodes: the server's records and the instance it created.
+    const HostNodeHandler* handler = nullptr;
+    const HostInstanceFuncs* funcs = nullptr;
+    void* instance = nullptr;
+    const void* owner = nullptr;  // the module file the instance belongs to
 
     NodeInput* input(std::string_view name) const;
     NodeOutput* output(std::string_view name) const;
@@ -81,6 +93,8 @@ class NodeEditor {
     // Adds a built-in node; throws std::invalid_argument for an unknown type.
     // An id of 0 takes the next free one; a given id must be free.
     Node& addBuiltin(std::string_view type, int id = 0);
+    // A built-in node that is not yet part of the network.
+    std::unique_ptr<Node> makeBuiltin(std::string_view type, int id);
     // True when a path leads from `to`'s node back to `from`'s node.
     bool wouldLoop(const NodeOutput& from, const NodeInput& to) const;
     // Connects output `from` to input `to`; throws std::invalid_argument when
@@ -88,6 +102,9 @@ class NodeEditor {
     void connect(NodeOutput& from, NodeInput& to);
     void disconnect(NodeInput& to);
 
+    // Adds a node made elsewhere (a plug-in node); its id must be free.
+    Node& add(std::unique_ptr<Node> node);
+    int nextId() const;
     // Removes every node but the root and every connection.
     void clear();
 

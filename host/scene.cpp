@@ -41,7 +41,9 @@ void ExpectArgs(const std::string& file, const SceneNode& n, std::size_t count, 
 
 }  // namespace
 
-Scene::Scene(Host& host, const ModuleFile& module) : host_(host), module_(module) {}
+Scene::Scene(Host& host, const ModuleFile& module) : host_(host), module_(module) {
+    host_.useModule(&module_);
+}
 
 Scene::~Scene() {
     destroyAll(filters_);

@@ -34,6 +34,9 @@ class SceneLoadState {
     // error (it would be lost on the next save), as are blocks left open.
     void finish();
     const std::optional<SceneError>& error() const { return error_; }
+    const std::string& file() const { return file_; }
+    // The blocks open now, from the outside in.
+    std::vector<const SceneNode*> pathTo() const { return path(); }
 
   private:
     static uint32_t PX_CDECL FindId(void* data, const HostBlockIdent* idents);

@@ -38,6 +38,11 @@ std::string Text(const char* s) {
 void Record(const char* service, int op, const char* role, std::vector<std::string> args) {
     H().trace().add({service, op, role, std::move(args)});
 }
+// Records a call when the host traces; the arguments are not even formed otherwise.
+#define TRACE(service, op, role, ...)                                 \
+    do {                                                              \
+        if (H().config.trace) Record(service, op, role, __VA_ARGS__); \
+    } while (0)
 
 // Runs an operation's body; an exception inside the host becomes a misuse
 // report and the operation's neutral result, never a throw into the module.
@@ -79,9 +84,9 @@ constexpr const char* kEd = kNodeEditorFuncsName;
 NodeEditorID PX_CDECL EdCreate(const char* name, const char* title, const HostNodeRootDesc* root,
                                void* data) noexcept {
     return Guard<NodeEditorID>("NodeEditorFuncs 1 create", nullptr, [&]() -> NodeEditorID {
-        Record(kEd, 1, "create",
-               {Text(name), Text(title), root && root->query ? "query" : "no query",
-                root && root->preview ? "preview" : "no preview", PointerText(data)});
+        TRACE(kEd, 1, "create",
+              {Text(name), Text(title), root && root->query ? "query" : "no query",
+               root && root->preview ? "preview" : "no preview", PointerText(data)});
         if (name == nullptr || title == nullptr || root == nullptr) {
             H().reportMisuse(
                 "NodeEditorFuncs 1 create: name, title and root description are required");
@@ -94,14 +99,14 @@ NodeEditorID PX_CDECL EdCreate(const char* name, const char* title, const HostNo
 
 void PX_CDECL EdSetCallback(NodeEditorID id, HostEditorCallbackFn fn) noexcept {
     GuardVoid("NodeEditorFuncs 4 set callback", [&] {
-        Record(kEd, 4, "set callback", {Name(id), fn ? "callback" : "null"});
+        TRACE(kEd, 4, "set callback", {Name(id), fn ? "callback" : "null"});
         if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 4 set callback")) e->callback = fn;
     });
 }
 
 int32_t PX_CDECL EdSave(NodeEditorID id, const HostSaveState* save) noexcept {
     return Guard<int32_t>("NodeEditorFuncs 6 save", 0, [&]() -> int32_t {
-        Record(kEd, 6, "save", {Name(id)});
+        TRACE(kEd, 6, "save", {Name(id)});
         NodeEditor* e = H().editor(id, "NodeEditorFuncs 6 save");
         return e != nullptr && SaveNetwork(H(), *e, save) ? 1 : 0;
     });
@@ -109,7 +114,7 @@ int32_t PX_CDECL EdSave(NodeEditorID id, const HostSaveState* save) noexcept {
 
 int32_t PX_CDECL EdLoad(NodeEditorID id, const HostLoadState* load) noexcept {
     return Guard<int32_t>("NodeEditorFuncs 7 load", 0, [&]() -> int32_t {
-        Record(kEd, 7, "load", {Name(id)});
+        TRACE(kEd, 7, "load", {Name(id)});
         NodeEditor* e = H().editor(id, "NodeEditorFuncs 7 load");
         return e != nullptr && LoadNetwork(H(), *e, load) ? 1 : 0;
     });
@@ -117,21 +122,21 @@ int32_t PX_CDECL EdLoad(NodeEditorID id, const HostLoadState* load) noexcept {
 
 int32_t PX_CDECL EdInit(NodeEditorID id, int32_t mode) noexcept {
     return Guard<int32_t>("NodeEditorFuncs 8 init", 0, [&]() -> int32_t {
-        Record(kEd, 8, "init", {Name(id), Int(mode)});
+        TRACE(kEd, 8, "init", {Name(id), Int(mode)});
         return H().editor(id, "NodeEditorFuncs 8 init") != nullptr ? 1 : 0;
     });
 }
 
 int32_t PX_CDECL EdNewTime(NodeEditorID id, int32_t frame, double time) noexcept {
     return Guard<int32_t>("NodeEditorFuncs 9 new time", 0, [&]() -> int32_t {
-        Record(kEd, 9, "new time", {Name(id), Int(frame), Num(time)});
+        TRACE(kEd, 9, "new time", {Name(id), Int(frame), Num(time)});
         return H().editor(id, "NodeEditorFuncs 9 new time") != nullptr ? 1 : 0;
     });
 }
 
 void PX_CDECL EdCleanup(NodeEditorID id) noexcept {
     GuardVoid("NodeEditorFuncs 10 cleanup", [&] {
-        Record(kEd, 10, "cleanup", {Name(id)});
+        TRACE(kEd, 10, "cleanup", {Name(id)});
         H().editor(id, "NodeEditorFuncs 10 cleanup");
     });
 }
@@ -139,7 +144,7 @@ void PX_CDECL EdCleanup(NodeEditorID id) noexcept {
 NodeInputID PX_CDECL EdAddInput(NodeEditorID id, int32_t type, const char* name,
                                 HostInputEventFn event) noexcept {
     return Guard<NodeInputID>("NodeEditorFuncs 11 add input", nullptr, [&]() -> NodeInputID {
-        Record(kEd, 11, "add input", {Name(id), Int(type), Text(name), event ? "event" : "null"});
+        TRACE(kEd, 11, "add input", {Name(id), Int(type), Text(name), event ? "event" : "null"});
         NodeEditor* e = H().editor(id, "NodeEditorFuncs 11 add input");
         if (e == nullptr) return nullptr;
         if (type != kConnectionColor && type != kConnectionScalar) {
@@ -161,7 +166,7 @@ NodeInputID PX_CDECL EdAddInput(NodeEditorID id, int32_t type, const char* name,
 
 void PX_CDECL EdSetChannelGroup(NodeEditorID id, HostChannelGroupID group) noexcept {
     GuardVoid("NodeEditorFuncs 12 set channel group", [&] {
-        Record(kEd, 12, "set channel group", {Name(id), Name(group)});
+        TRACE(kEd, 12, "set channel group", {Name(id), Name(group)});
         if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 12 set channel group"))
             e->channelGroup = group;
     });
@@ -169,14 +174,14 @@ void PX_CDECL EdSetChannelGroup(NodeEditorID id, HostChannelGroupID group) noexc
 
 void PX_CDECL EdSetUserData(NodeEditorID id, void* data) noexcept {
     GuardVoid("NodeEditorFuncs 14 set user data", [&] {
-        Record(kEd, 14, "set user data", {Name(id), PointerText(data)});
+        TRACE(kEd, 14, "set user data", {Name(id), PointerText(data)});
         if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 14 set user data")) e->userData = data;
     });
 }
 
 void* PX_CDECL EdGetUserData(NodeEditorID id) noexcept {
     return Guard<void*>("NodeEditorFuncs 15 get user data", nullptr, [&]() -> void* {
-        Record(kEd, 15, "get user data", {Name(id)});
+        TRACE(kEd, 15, "get user data", {Name(id)});
         NodeEditor* e = H().editor(id, "NodeEditorFuncs 15 get user data");
         return e != nullptr ? e->userData : nullptr;
     });
@@ -184,7 +189,7 @@ void* PX_CDECL EdGetUserData(NodeEditorID id) noexcept {
 
 void PX_CDECL EdNotify(NodeEditorID id, int32_t event) noexcept {
     GuardVoid("NodeEditorFuncs 20 notify", [&] {
-        Record(kEd, 20, "notify", {Name(id), Int(event)});
+        TRACE(kEd, 20, "notify", {Name(id), Int(event)});
         if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 20 notify"))
             e->notifications.push_back(event);
     });
@@ -192,7 +197,7 @@ void PX_CDECL EdNotify(NodeEditorID id, int32_t event) noexcept {
 
 void PX_CDECL EdPresent(NodeEditorID id) noexcept {
     GuardVoid("NodeEditorFuncs 21 present", [&] {
-        Record(kEd, 21, "present", {Name(id)});
+        TRACE(kEd, 21, "present", {Name(id)});
         if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 21 present")) {
             ++e->presented;
             if (H().config.presentTo != nullptr) *H().config.presentTo << NetworkText(*e);
@@ -202,7 +207,7 @@ void PX_CDECL EdPresent(NodeEditorID id) noexcept {
 
 int32_t PX_CDECL EdIsReady(NodeEditorID id) noexcept {
     return Guard<int32_t>("NodeEditorFuncs 22 is ready", 0, [&]() -> int32_t {
-        Record(kEd, 22, "is ready", {Name(id)});
+        TRACE(kEd, 22, "is ready", {Name(id)});
         if (H().editor(id, "NodeEditorFuncs 22 is ready") == nullptr) return 0;
         return H().config.editorReady ? 1 : 0;
     });
@@ -210,7 +215,7 @@ int32_t PX_CDECL EdIsReady(NodeEditorID id) noexcept {
 
 NodeID PX_CDECL EdRootNode(NodeEditorID id) noexcept {
     return Guard<NodeID>("NodeEditorFuncs 23 root node", nullptr, [&]() -> NodeID {
-        Record(kEd, 23, "root node", {Name(id)});
+        TRACE(kEd, 23, "root node", {Name(id)});
         NodeEditor* e = H().editor(id, "NodeEditorFuncs 23 root node");
         return e != nullptr ? reinterpret_cast<NodeID>(&e->root()) : nullptr;
     });
@@ -228,7 +233,7 @@ const HostNodeEditorFuncs kNodeEditorFuncs = {
 // ---- "NodeInputFuncs" ----
 int32_t PX_CDECL InEvaluate(NodeInputID id, HostNodalAccess* nodal, void* value) noexcept {
     return Guard<int32_t>("NodeInputFuncs 3 evaluate", 0, [&]() -> int32_t {
-        Record(kNodeInputFuncsName, 3, "evaluate", {Name(id)});
+        TRACE(kNodeInputFuncsName, 3, "evaluate", {Name(id)});
         NodeInput* in = H().input(id, "NodeInputFuncs 3 evaluate");
         if (in == nullptr || value == nullptr) return 0;
         const std::array<double, 3> v = EvaluateInput(*in, nodal);
@@ -239,7 +244,7 @@ int32_t PX_CDECL InEvaluate(NodeInputID id, HostNodalAccess* nodal, void* value)
 
 int32_t PX_CDECL InConnected(NodeInputID id) noexcept {
     return Guard<int32_t>("NodeInputFuncs 4 connected", 0, [&]() -> int32_t {
-        Record(kNodeInputFuncsName, 4, "connected", {Name(id)});
+        TRACE(kNodeInputFuncsName, 4, "connected", {Name(id)});
         NodeInput* in = H().input(id, "NodeInputFuncs 4 connected");
         return in != nullptr && in->source != nullptr ? 1 : 0;
     });
@@ -251,7 +256,7 @@ const HostNodeInputFuncs kNodeInputFuncs = {Reserved<1, 1>, Reserved<1, 2>, InEv
 // ---- "NodeOutputFuncs" ----
 NodeOutputID PX_CDECL OutCreate(NodeID id, int32_t type, const char* name) noexcept {
     return Guard<NodeOutputID>("NodeOutputFuncs 1 create", nullptr, [&]() -> NodeOutputID {
-        Record(kNodeOutputFuncsName, 1, "create", {Name(id), Int(type), Text(name)});
+        TRACE(kNodeOutputFuncsName, 1, "create", {Name(id), Int(type), Text(name)});
         Node* n = H().node(id, "NodeOutputFuncs 1 create");
         if (n == nullptr) return nullptr;
         if (name == nullptr || (type != kConnectionColor && type != kConnectionScalar)) {
@@ -266,7 +271,7 @@ NodeOutputID PX_CDECL OutCreate(NodeID id, int32_t type, const char* name) noexc
 
 int32_t PX_CDECL OutSetValue(NodeValue value, void* data) noexcept {
     return Guard<int32_t>("NodeOutputFuncs 3 set value", 0, [&]() -> int32_t {
-        Record(kNodeOutputFuncsName, 3, "set value", {PointerText(value)});
+        TRACE(kNodeOutputFuncsName, 3, "set value", {PointerText(value)});
         auto* slot = reinterpret_cast<ValueSlot*>(value);
         if (slot == nullptr || data == nullptr) {
             H().reportMisuse("NodeOutputFuncs 3 set value: no value handle or no value");
@@ -281,9 +286,10 @@ int32_t PX_CDECL OutSetValue(NodeValue value, void* data) noexcept {
 
 int32_t PX_CDECL OutNumber(NodeID id, NodeOutputID output) noexcept {
     return Guard<int32_t>("NodeOutputFuncs 11 number", 0, [&]() -> int32_t {
-        Record(kNodeOutputFuncsName, 11, "number", {Name(id), Name(output)});
+        TRACE(kNodeOutputFuncsName, 11, "number", {Name(id), Name(output)});
         Node* n = H().node(id, "NodeOutputFuncs 11 number");
         if (n == nullptr) return 0;
+        if (H().config.outputNumber) return *H().config.outputNumber;
         for (const auto& out : n->outputs)
             if (reinterpret_cast<NodeOutputID>(out.get()) == output) return out->number;
         H().reportMisuse("NodeOutputFuncs 11 number: " + Name(output) + " is not an output of " +
@@ -301,7 +307,7 @@ const HostNodeOutputFuncs kNodeOutputFuncs = {
 HostChannelGroupID PX_CDECL NodeChannelGroup(NodeID id) noexcept {
     return Guard<HostChannelGroupID>(
         "NodeFuncs 3 channel group", nullptr, [&]() -> HostChannelGroupID {
-            Record(kNodeFuncsName, 3, "channel group", {Name(id)});
+            TRACE(kNodeFuncsName, 3, "channel group", {Name(id)});
             Node* n = H().node(id, "NodeFuncs 3 channel group");
             if (n == nullptr) return nullptr;
             if (n->group == nullptr)
@@ -312,7 +318,7 @@ HostChannelGroupID PX_CDECL NodeChannelGroup(NodeID id) noexcept {
 
 void PX_CDECL NodeSetColor(NodeID id, int32_t r, int32_t g, int32_t b) noexcept {
     GuardVoid("NodeFuncs 5 set colour", [&] {
-        Record(kNodeFuncsName, 5, "set colour", {Name(id), Int(r), Int(g), Int(b)});
+        TRACE(kNodeFuncsName, 5, "set colour", {Name(id), Int(r), Int(g), Int(b)});
         if (Node* n = H().node(id, "NodeFuncs 5 set colour")) n->color = {r, g, b};
     });
 }
@@ -324,7 +330,7 @@ const HostNodeFuncs kNodeFuncs = {Reserved<3, 1>, Reserved<3, 2>, NodeChannelGro
 HostChannelGroupID PX_CDECL EnvCreateGroup(HostChannelGroupID parent, const char* name) noexcept {
     return Guard<HostChannelGroupID>(
         "Animation Envelopes 3 create group", nullptr, [&]() -> HostChannelGroupID {
-            Record(kEnvelopeFuncsName, 3, "create group", {Name(parent), Text(name)});
+            TRACE(kEnvelopeFuncsName, 3, "create group", {Name(parent), Text(name)});
             if (name == nullptr) {
                 H().reportMisuse("Animation Envelopes 3 create group: no name");
                 return nullptr;
@@ -338,7 +344,7 @@ const HostEnvelopeFuncs kEnvelopeFuncs = {Reserved<4, 1>, Reserved<4, 2>, EnvCre
 // ---- "LW Item Info 4" ----
 HostItemID PX_CDECL ItemFirst(int32_t type, HostItemID other) noexcept {
     return Guard<HostItemID>("LW Item Info 4 1 first", nullptr, [&]() -> HostItemID {
-        Record(kItemInfoName, 1, "first", {Int(type), Name(other)});
+        TRACE(kItemInfoName, 1, "first", {Int(type), Name(other)});
         if (type == kItemCamera && !H().cameras().empty()) return H().cameraItem(0);
         return nullptr;
     });
@@ -346,25 +352,26 @@ HostItemID PX_CDECL ItemFirst(int32_t type, HostItemID other) noexcept {
 
 void PX_CDECL ItemParam(HostItemID item, int32_t code, double time, double* vec) noexcept {
     GuardVoid("LW Item Info 4 10 parameter", [&] {
-        Record(kItemInfoName, 10, "parameter", {Name(item), Int(code), Num(time)});
+        TRACE(kItemInfoName, 10, "parameter", {Name(item), Int(code), Num(time)});
         const HostCamera* cam = H().camera(item, "LW Item Info 4 10 parameter");
         if (cam == nullptr || vec == nullptr) return;
+        const CameraState c = cam->at(time);
         const double* src = nullptr;
         switch (code) {
             case kItemParamRight:
-                src = cam->right;
+                src = c.right.data();
                 break;
             case kItemParamUp:
-                src = cam->up;
+                src = c.up.data();
                 break;
             case kItemParamForward:
-                src = cam->forward;
+                src = c.forward.data();
                 break;
             case kItemParamFilmOffset:
-                src = cam->filmOffset;
+                src = c.filmOffset.data();
                 break;
             case kItemParamPosition:
-                src = cam->position;
+                src = c.position.data();
                 break;
             default:
                 H().reportMisuse("LW Item Info 4 10 parameter: code " + Int(code) + " is unknown");
@@ -377,7 +384,7 @@ void PX_CDECL ItemParam(HostItemID item, int32_t code, double time, double* vec)
 HostChannelGroupID PX_CDECL ItemChannelGroup(HostItemID item) noexcept {
     return Guard<HostChannelGroupID>(
         "LW Item Info 4 14 channel group", nullptr, [&]() -> HostChannelGroupID {
-            Record(kItemInfoName, 14, "channel group", {Name(item)});
+            TRACE(kItemInfoName, 14, "channel group", {Name(item)});
             const HostCamera* cam = H().camera(item, "LW Item Info 4 14 channel group");
             return cam != nullptr ? cam->group : nullptr;
         });
@@ -392,15 +399,15 @@ const HostItemInfo kItemInfo = {
 // ---- "LW Camera Info 5" ----
 double PX_CDECL CamZoom(HostItemID item, double time) noexcept {
     return Guard<double>("LW Camera Info 5 1 zoom factor", 0.0, [&] {
-        Record(kCameraInfoName, 1, "zoom factor", {Name(item), Num(time)});
+        TRACE(kCameraInfoName, 1, "zoom factor", {Name(item), Num(time)});
         const HostCamera* cam = H().camera(item, "LW Camera Info 5 1 zoom factor");
-        return cam != nullptr ? cam->zoom : 0.0;
+        return cam != nullptr ? cam->at(time).zoom : 0.0;
     });
 }
 
 uint32_t PX_CDECL CamFlags(HostItemID item) noexcept {
     return Guard<uint32_t>("LW Camera Info 5 7 flags", 0u, [&] {
-        Record(kCameraInfoName, 7, "flags", {Name(item)});
+        TRACE(kCameraInfoName, 7, "flags", {Name(item)});
         const HostCamera* cam = H().camera(item, "LW Camera Info 5 7 flags");
         return cam != nullptr ? cam->flags : 0u;
     });
@@ -408,9 +415,9 @@ uint32_t PX_CDECL CamFlags(HostItemID item) noexcept {
 
 double PX_CDECL CamPixelAspect(HostItemID item, double time) noexcept {
     return Guard<double>("LW Camera Info 5 9 pixel aspect", 0.0, [&] {
-        Record(kCameraInfoName, 9, "pixel aspect", {Name(item), Num(time)});
+        TRACE(kCameraInfoName, 9, "pixel aspect", {Name(item), Num(time)});
         const HostCamera* cam = H().camera(item, "LW Camera Info 5 9 pixel aspect");
-        return cam != nullptr ? cam->pixelAspect : 0.0;
+        return cam != nullptr ? cam->at(time).pixelAspect : 0.0;
     });
 }
 
@@ -423,6 +430,7 @@ const HostCameraInfo kCameraInfo = {
 struct CameraEvaluator {
     HostItemID camera;
     bool live = true;
+    double time = 0.0;  // of the frame its last new time announced
 };
 std::vector<std::unique_ptr<CameraEvaluator>>& Evaluators() {
     static std::vector<std::unique_ptr<CameraEvaluator>> all;
@@ -438,7 +446,7 @@ CameraEvaluator* FindEvaluator(HostCameraEvaluatorID id, const char* operation) 
 HostCameraEvaluatorID PX_CDECL EvCreate(HostItemID camera) noexcept {
     return Guard<HostCameraEvaluatorID>(
         "LW Camera Evaluation Funcs 2 1 create", nullptr, [&]() -> HostCameraEvaluatorID {
-            Record(kCameraEvalFuncsName, 1, "create", {Name(camera)});
+            TRACE(kCameraEvalFuncsName, 1, "create", {Name(camera)});
             if (H().camera(camera, "LW Camera Evaluation Funcs 2 1 create") == nullptr)
                 return nullptr;
             Evaluators().push_back(std::make_unique<CameraEvaluator>(CameraEvaluator{camera}));
@@ -450,7 +458,7 @@ HostCameraEvaluatorID PX_CDECL EvCreate(HostItemID camera) noexcept {
 
 void PX_CDECL EvDestroy(HostCameraEvaluatorID id) noexcept {
     GuardVoid("LW Camera Evaluation Funcs 2 2 destroy", [&] {
-        Record(kCameraEvalFuncsName, 2, "destroy", {Name(id)});
+        TRACE(kCameraEvalFuncsName, 2, "destroy", {Name(id)});
         if (CameraEvaluator* e = FindEvaluator(id, "LW Camera Evaluation Funcs 2 2 destroy"))
             e->live = false;
     });
@@ -458,7 +466,7 @@ void PX_CDECL EvDestroy(HostCameraEvaluatorID id) noexcept {
 
 HostError PX_CDECL EvInit(HostCameraEvaluatorID id, int32_t mode) noexcept {
     return Guard<HostError>("LW Camera Evaluation Funcs 2 3 init", nullptr, [&]() -> HostError {
-        Record(kCameraEvalFuncsName, 3, "init", {Name(id), Int(mode)});
+        TRACE(kCameraEvalFuncsName, 3, "init", {Name(id), Int(mode)});
         FindEvaluator(id, "LW Camera Evaluation Funcs 2 3 init");
         return nullptr;
     });
@@ -466,15 +474,16 @@ HostError PX_CDECL EvInit(HostCameraEvaluatorID id, int32_t mode) noexcept {
 
 void PX_CDECL EvCleanup(HostCameraEvaluatorID id) noexcept {
     GuardVoid("LW Camera Evaluation Funcs 2 4 cleanup", [&] {
-        Record(kCameraEvalFuncsName, 4, "cleanup", {Name(id)});
+        TRACE(kCameraEvalFuncsName, 4, "cleanup", {Name(id)});
         FindEvaluator(id, "LW Camera Evaluation Funcs 2 4 cleanup");
     });
 }
 
 HostError PX_CDECL EvNewTime(HostCameraEvaluatorID id, int32_t frame, double time) noexcept {
     return Guard<HostError>("LW Camera Evaluation Funcs 2 5 new time", nullptr, [&]() -> HostError {
-        Record(kCameraEvalFuncsName, 5, "new time", {Name(id), Int(frame), Num(time)});
-        FindEvaluator(id, "LW Camera Evaluation Funcs 2 5 new time");
+        TRACE(kCameraEvalFuncsName, 5, "new time", {Name(id), Int(frame), Num(time)});
+        if (CameraEvaluator* e = FindEvaluator(id, "LW Camera Evaluation Funcs 2 5 new time"))
+            e->time = time;
         return nullptr;
     });
 }
@@ -482,26 +491,16 @@ HostError PX_CDECL EvNewTime(HostCameraEvaluatorID id, int32_t frame, double tim
 int32_t PX_CDECL EvRay(HostCameraEvaluatorID id, double px, double py, double lx, double ly,
                        double fraction, HostCameraRay* ray) noexcept {
     return Guard<int32_t>("LW Camera Evaluation Funcs 2 8 ray", 0, [&]() -> int32_t {
-        Record(kCameraEvalFuncsName, 8, "ray",
-               {Name(id), Num(px), Num(py), Num(lx), Num(ly), Num(fraction)});
+        TRACE(kCameraEvalFuncsName, 8, "ray",
+              {Name(id), Num(px), Num(py), Num(lx), Num(ly), Num(fraction)});
         CameraEvaluator* e = FindEvaluator(id, "LW Camera Evaluation Funcs 2 8 ray");
         if (e == nullptr || ray == nullptr) return 0;
         const HostCamera* cam = H().camera(e->camera, "LW Camera Evaluation Funcs 2 8 ray");
         if (cam == nullptr) return 0;
-        // A pinhole through the pixel centre.
         const HostSceneInfo& si = H().sceneInfo();
-        const double hh = si.frameHeight * 0.5, hw = si.frameWidth * 0.5;
-        const double u = (px + 0.5 - hw) / hh * cam->pixelAspect, v = (hh - (py + 0.5)) / hh;
-        double len = 0.0;
-        for (int i = 0; i < 3; ++i) {
-            ray->origin[i] = cam->position[i];
-            ray->direction[i] = u * cam->right[i] + v * cam->up[i] + cam->zoom * cam->forward[i];
-            len += ray->direction[i] * ray->direction[i];
-            ray->filter[i] = 1.0;
-        }
-        len = std::sqrt(len);
-        if (len > 0.0)
-            for (double& c : ray->direction) c /= len;
+        cam->ray(px, py, si.frameWidth, si.frameHeight, e->time + fraction / si.framesPerSecond,
+                 ray->origin, ray->direction);
+        for (double& f : ray->filter) f = 1.0;
         return 1;
     });
 }
@@ -520,8 +519,8 @@ const HostImageUtil kImageUtil = {Reserved<12, 1>};
 
 HostItemID PX_CDECL RenderCamera(double time) {
     return Guard<HostItemID>("LW Scene Info 4 render camera", nullptr, [&]() -> HostItemID {
-        Record(kSceneInfoName, 0, "render camera", {Num(time)});
-        return H().cameras().empty() ? nullptr : H().cameraItem(0);
+        TRACE(kSceneInfoName, 0, "render camera", {Num(time)});
+        return H().cameras().empty() ? nullptr : H().cameraItem(H().renderCameraIndex(time));
     });
 }
 

@@ -16,7 +16,10 @@ namespace pexil::host::testing {
 
 class ModuleTest : public ::testing::Test {
   protected:
-    void SetUp() override { module = std::make_unique<ModuleFile>(PEXIL_MODULE_PATH); }
+    void SetUp() override {
+        module = std::make_unique<ModuleFile>(PEXIL_MODULE_PATH);
+        host.useModule(module.get());
+    }
     void TearDown() override {
         module.reset();
         EXPECT_TRUE(host.misuse().empty()) << "host saw misuse: " << host.misuse().front();
