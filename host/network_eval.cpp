@@ -9,29 +9,25 @@ std::array<double, 3> ConvertValue(const std::array<double, 3>& v, int fromType,
     return {0.2126 * v[0] + 0.7152 * v[1] + 0.0722 * v[2], 0.0, 0.0};
 }
 
-namespace {
-
-std::array<double, 3> EvaluateOutput(const NodeOutput& out, HostNodalAccess* nodal) {
+ValueSlot EvaluateOutput(const NodeOutput& out, HostNodalAccess* nodal) {
     const Node& n = *out.node;
+    ValueSlot slot;
+    slot.type = out.type;
     if (n.handler != nullptr) {
         // A plug-in node sets the value through "NodeOutputFuncs" 3 during the call.
-        ValueSlot slot;
-        slot.type = out.type;
         n.handler->evaluate(n.instance, nodal,
                             reinterpret_cast<NodeOutputID>(const_cast<NodeOutput*>(&out)),
                             reinterpret_cast<NodeValue>(&slot));
-        return slot.value;
+    } else if (n.type == "Constant" || n.type == "Scalar") {
+        slot.value = ConvertValue(EvaluateInput(*n.inputs[0], nodal), n.inputs[0]->type, out.type);
+        slot.set = true;
     }
-    if (n.type == "Constant" || n.type == "Scalar")
-        return ConvertValue(EvaluateInput(*n.inputs[0], nodal), n.inputs[0]->type, out.type);
-    return {0.0, 0.0, 0.0};
+    return slot;
 }
-
-}  // namespace
 
 std::array<double, 3> EvaluateInput(const NodeInput& input, HostNodalAccess* nodal) {
     if (input.source == nullptr) return input.value;
-    return ConvertValue(EvaluateOutput(*input.source, nodal), input.source->type, input.type);
+    return ConvertValue(EvaluateOutput(*input.source, nodal).value, input.source->type, input.type);
 }
 
 }  // namespace pexil::host

@@ -22,6 +22,9 @@ struct ValueSlot {
 // gives its luminance), or the input's own stored value when unconnected.
 std::array<double, 3> EvaluateInput(const NodeInput& input, HostNodalAccess* nodal);
 
+// Asks the node of `output` for its value, as a pull from an input would.
+ValueSlot EvaluateOutput(const NodeOutput& output, HostNodalAccess* nodal);
+
 // Converts a value of one connection type to another.
 std::array<double, 3> ConvertValue(const std::array<double, 3>& v, int fromType, int toType);
 

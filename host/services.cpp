@@ -449,6 +449,7 @@ HostCameraEvaluatorID PX_CDECL EvCreate(HostItemID camera) noexcept {
             TRACE(kCameraEvalFuncsName, 1, "create", {Name(camera)});
             if (H().camera(camera, "LW Camera Evaluation Funcs 2 1 create") == nullptr)
                 return nullptr;
+            if (H().config.refuseCameraEvaluator) return nullptr;
             Evaluators().push_back(std::make_unique<CameraEvaluator>(CameraEvaluator{camera}));
             auto id = reinterpret_cast<HostCameraEvaluatorID>(Evaluators().back().get());
             H().nameHandle(id, "evaluator" + std::to_string(Evaluators().size()));
