@@ -72,6 +72,13 @@ struct HostCamera {
              double direction[3]) const;
 };
 
+// A camera evaluator made through "LW Camera Evaluation Funcs 2" 1.
+struct CameraEvaluator {
+    HostItemID camera = nullptr;
+    bool live = true;   // false once destroyed
+    double time = 0.0;  // of the frame its last new time announced
+};
+
 class Host {
   public:
     Host();
@@ -141,6 +148,8 @@ class Host {
     std::vector<std::pair<double, std::size_t>> renderCameraSwitches;
     std::size_t renderCameraIndex(double time) const;
     HostSceneInfo& sceneInfo() { return sceneInfo_; }
+    // Every camera evaluator made, live or destroyed, in creation order.
+    std::vector<std::unique_ptr<CameraEvaluator>> evaluators;
     void setFrameSize(int width, int height);
 
   private:

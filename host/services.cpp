@@ -427,15 +427,7 @@ const HostCameraInfo kCameraInfo = {
 };
 
 // ---- "LW Camera Evaluation Funcs 2" ----
-struct CameraEvaluator {
-    HostItemID camera;
-    bool live = true;
-    double time = 0.0;  // of the frame its last new time announced
-};
-std::vector<std::unique_ptr<CameraEvaluator>>& Evaluators() {
-    static std::vector<std::unique_ptr<CameraEvaluator>> all;
-    return all;
-}
+std::vector<std::unique_ptr<CameraEvaluator>>& Evaluators() { return H().evaluators; }
 CameraEvaluator* FindEvaluator(HostCameraEvaluatorID id, const char* operation) {
     for (const auto& e : Evaluators())
         if (reinterpret_cast<HostCameraEvaluatorID>(e.get()) == id && e->live) return e.get();
@@ -450,7 +442,7 @@ HostCameraEvaluatorID PX_CDECL EvCreate(HostItemID camera) noexcept {
             if (H().camera(camera, "LW Camera Evaluation Funcs 2 1 create") == nullptr)
                 return nullptr;
             if (H().config.refuseCameraEvaluator) return nullptr;
-            Evaluators().push_back(std::make_unique<CameraEvaluator>(CameraEvaluator{camera}));
+            Evaluators().push_back(std::make_unique<CameraEvaluator>(CameraEvaluator{camera, true, 0.0}));
             auto id = reinterpret_cast<HostCameraEvaluatorID>(Evaluators().back().get());
             H().nameHandle(id, "evaluator" + std::to_string(Evaluators().size()));
             return id;
