@@ -18,7 +18,7 @@ HostShadingRecord shadingRecord;
 
 namespace {
 
-void PublishHit(const HostShadingRecord& sr, const HostPixelAccess& pixel, float* buffer) {
+void PublishHit(const HostShadingRecord& sr, const HostPixelAccess& pixelAccess, float* buffer) {
     PixelSampleRecord& p = PixelSample;
     p.alpha = sr.transparency;
     p.diffuse = sr.diffuse;
@@ -45,18 +45,19 @@ void PublishHit(const HostShadingRecord& sr, const HostPixelAccess& pixel, float
 
     // The shading buffers reuse the first three floats of the pixel buffer;
     // its fourth, the pixel's alpha, survives.
-    pixel.getValues(kBufferDiffuseShading, 3, buffer);
+    pixelAccess.getValues(kBufferDiffuseShading, 3, buffer);
     for (double& c : p.diffuseShading) c = static_cast<double>(buffer[1]);
-    pixel.getValues(kBufferSpecularShading, 3, buffer);
+    pixelAccess.getValues(kBufferSpecularShading, 3, buffer);
     for (double& c : p.specularShading) c = static_cast<double>(buffer[1]);
 
-    p.sx = pixel.sx;
-    p.sy = pixel.sy;
+    p.sx = pixelAccess.sx;
+    p.sy = pixelAccess.sy;
 }
 
 }  // namespace
 
-extern "C" void PX_CDECL FilterEvaluate(void* instance, const HostPixelAccess* pixel) noexcept {
+extern "C" void PX_CDECL FilterEvaluate(void* instance,
+                                        const HostPixelAccess* pixelAccess) noexcept {
     FilterInstance* inst = AsFilter(instance);
     const HostServicesTable& s = HostServices;
     CameraFrame& cam = inst->camera;
@@ -66,13 +67,13 @@ extern "C" void PX_CDECL FilterEvaluate(void* instance, const HostPixelAccess* p
     float buffer[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     std::memset(&shadingRecord, 0, sizeof shadingRecord);
 
-    pixel->getValues(kBufferRgba, 4, buffer);
+    pixelAccess->getValues(kBufferRgba, 4, buffer);
     for (int i = 0; i < 3; ++i) PixelSample.color[i] = static_cast<double>(buffer[i]);
     PixelSample.alpha = static_cast<double>(buffer[3]);
 
     // Film coordinates of the pixel centre, in units of half the frame height.
-    const double sx = pixel->sx;
-    const double sy = pixel->sy;
+    const double sx = pixelAccess->sx;
+    const double sy = pixelAccess->sy;
     const double hh = cam.height * 0.5;
     const double hw = cam.width * 0.5;
     const double v = (hh - (sy + 0.5)) / hh;
@@ -100,12 +101,12 @@ extern "C" void PX_CDECL FilterEvaluate(void* instance, const HostPixelAccess* p
     // A direction of zero length names no ray: the pixel is left as a miss.
     const bool hasRay = direction[0] != 0.0 || direction[1] != 0.0 || direction[2] != 0.0;
     const double distance =
-        hasRay ? pixel->rayShade(cam.rayOrigin, direction, &shadingRecord) : -1.0;
+        hasRay ? pixelAccess->rayShade(cam.rayOrigin, direction, &shadingRecord) : -1.0;
 
     for (int i = 0; i < 4; ++i) output[i] = buffer[i];
 
     if (distance >= 0.0) {  // false for a miss and for NaN
-        PublishHit(shadingRecord, *pixel, buffer);
+        PublishHit(shadingRecord, *pixelAccess, buffer);
         CopyShadingToNodal(shadingRecord, inst->nodalAccess);
         if (editorID != nullptr) s.nodeEditor->setUserData(editorID, inst);
         if (s.nodeInput->connected(inst->rootInput) != 0) {
@@ -115,5 +116,5 @@ extern "C" void PX_CDECL FilterEvaluate(void* instance, const HostPixelAccess* p
         }
     }
 
-    pixel->setRgba(output);
+    pixelAccess->setRgba(output);
 }

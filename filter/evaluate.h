@@ -3,4 +3,5 @@
 
 #include "sdk/pixel.h"
 
-extern "C" void PX_CDECL FilterEvaluate(void* instance, const HostPixelAccess* pixel) noexcept;
+extern "C" void PX_CDECL FilterEvaluate(void* instance,
+                                        const HostPixelAccess* pixelAccess) noexcept;

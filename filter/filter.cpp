@@ -24,10 +24,10 @@ extern "C" void* PX_CDECL FilterCreate(void*, void*, HostError* error) noexcept 
     HostItemID camera = s.itemInfo->first(kItemCamera, nullptr);
     HostChannelGroupID group = s.itemInfo->channelGroup(camera);
 
-    HostNodeRootDesc root = {};
-    root.query = RootQuery;
-    root.preview = RootPreview;
-    editorID = s.nodeEditor->create(kEditorName, kEditorTitle, &root, inst);
+    HostNodeRootDesc rootDesc = {};
+    rootDesc.query = RootQuery;
+    rootDesc.preview = RootPreview;
+    editorID = s.nodeEditor->create(kEditorName, kEditorTitle, &rootDesc, inst);
     if (editorID == nullptr) {
         std::free(inst);
         if (error != nullptr) *error = kEditorRefusedError;

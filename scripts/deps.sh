@@ -9,7 +9,7 @@ PACKAGES=(
     g++-mingw-w64-i686 binutils-mingw-w64-i686   # win32 preset, export check of pexil.p
     qemu-user                             # runs the i386 tests
     googletest libgtest-dev               # GoogleTest sources (built per target)
-    libbenchmark-dev libcli11-dev libpng-dev pkg-config
+    libbenchmark-dev libcli11-dev libpng-dev libopenexr-dev pkg-config
 )
 
 installed() {
