@@ -104,55 +104,63 @@ void Scene::loadText(std::string_view text, const std::string& file) {
                  " is not supported (this host reads version " +
                  std::to_string(kSceneFormatVersion) + ")");
 
+    // The world first: plug-ins ask about the cameras when they are made.
+    WorldReader reader(file);
+    std::vector<const SceneNode*> plugins;
+    for (std::size_t i = 1; i < top.size(); ++i) {
+        const SceneNode& n = top[i];
+        if (reader.read(n)) continue;
+        if (n.kind == SceneNode::Kind::Section && n.keyword == "Plugin") {
+            plugins.push_back(&n);
+            continue;
+        }
+        Fail(file, n, {}, "unknown keyword '" + n.keyword + "'");
+    }
+    SceneWorld newWorld = reader.finish();
+
     // What to go back to should the load fail (see below).
-    const std::string previous = filters_.empty() || restoring_ ? std::string() : save();
-    int newWidth = width, newHeight = height;
+    const std::string previous = restoring_ ? std::string() : save();
+    const SceneWorld oldWorld = world_;
+    InstallCameras(host_, newWorld);
     std::vector<FilterSlot> loaded;
     std::map<std::string, int> nextIndex;
     try {
-        for (std::size_t i = 1; i < top.size(); ++i) {
-            const SceneNode& n = top[i];
-            if (n.kind == SceneNode::Kind::Line && n.keyword == "FrameSize") {
-                ExpectArgs(file, n, 2, "width and height in pixels");
-                newWidth = IntArg(file, n, 0, 1, 65536);
-                newHeight = IntArg(file, n, 1, 1, 65536);
-            } else if (n.kind == SceneNode::Kind::Section && n.keyword == "Plugin") {
-                ExpectArgs(file, n, 3, "class, index and server name");
-                const std::string& cls = n.args[0].text;
-                const std::string& server = n.args[2].text;
-                if (cls != kPixelFilterHandlerClass)
-                    Fail(file, n, {}, "plug-in class " + cls + " is not one this host loads");
-                const int index = IntArg(file, n, 1, 1, 1'000'000);
-                if (index != ++nextIndex[cls])
-                    Fail(file, n, {},
-                         cls + " index " + std::to_string(index) + " is out of order (expected " +
-                             std::to_string(nextIndex[cls]) + ")");
-                HandlerRecords* h = nullptr;
-                try {
-                    h = &filterHandler(server);
-                } catch (const std::runtime_error& e) {
-                    Fail(file, n, {}, e.what());
-                }
-                HostError error = nullptr;
-                void* instance = h->inst.create(h->inst.priv, nullptr, &error);
-                if (instance == nullptr)
-                    Fail(file, n, {},
-                         "pixel filter " + server + " could not create an instance: " +
-                             (error != nullptr ? error : "no reason given"));
-                loaded.push_back({server, h, instance});
-                SceneLoadState state(host_, n, file, {}, server);
-                h->inst.load(instance, state.record());
-                state.finish();
-                if (state.error()) throw *state.error();
-            } else {
-                Fail(file, n, {}, "unknown keyword '" + n.keyword + "'");
+        for (const SceneNode* section : plugins) {
+            const SceneNode& n = *section;
+            ExpectArgs(file, n, 3, "class, index and server name");
+            const std::string& cls = n.args[0].text;
+            const std::string& server = n.args[2].text;
+            if (cls != kPixelFilterHandlerClass)
+                Fail(file, n, {}, "plug-in class " + cls + " is not one this host loads");
+            const int index = IntArg(file, n, 1, 1, 1'000'000);
+            if (index != ++nextIndex[cls])
+                Fail(file, n, {},
+                     cls + " index " + std::to_string(index) + " is out of order (expected " +
+                         std::to_string(nextIndex[cls]) + ")");
+            HandlerRecords* h = nullptr;
+            try {
+                h = &filterHandler(server);
+            } catch (const std::runtime_error& e) {
+                Fail(file, n, {}, e.what());
             }
+            HostError error = nullptr;
+            void* instance = h->inst.create(h->inst.priv, nullptr, &error);
+            if (instance == nullptr)
+                Fail(file, n, {},
+                     "pixel filter " + server + " could not create an instance: " +
+                         (error != nullptr ? error : "no reason given"));
+            loaded.push_back({server, h, instance});
+            SceneLoadState state(host_, n, file, {}, server);
+            h->inst.load(instance, state.record());
+            state.finish();
+            if (state.error()) throw *state.error();
         }
     } catch (...) {
         destroyAll(loaded);
         // The filters share one node editor, which the failed load has replaced:
         // the scene as it was is only whole again once it is loaded again.
-        if (!previous.empty()) {
+        InstallCameras(host_, oldWorld);
+        if (!restoring_) {
             destroyAll(filters_);
             restoring_ = true;
             try {
@@ -165,15 +173,13 @@ void Scene::loadText(std::string_view text, const std::string& file) {
     }
     destroyAll(filters_);
     filters_ = std::move(loaded);
-    width = newWidth;
-    height = newHeight;
-    host_.setFrameSize(width, height);
+    world_ = std::move(newWorld);
 }
 
 std::string Scene::save() {
     SceneWriter w;
     w.line("PexilScene", {Word(std::to_string(kSceneFormatVersion))});
-    w.line("FrameSize", {Word(std::to_string(width)), Word(std::to_string(height))});
+    WriteWorld(world_, w);
     std::map<std::string, int> index;
     for (const FilterSlot& s : filters_) {
         w.beginSection("Plugin",

@@ -22,6 +22,7 @@
 #include "host/module_file.h"
 #include "host/plugin.h"
 #include "host/scene_text.h"
+#include "host/scene_world.h"
 
 namespace pexil::host {
 
@@ -52,8 +53,9 @@ class Scene {
     // activation result or the instance's error text in words.
     FilterSlot& addFilter(const std::string& server);
 
-    int width = 640;
-    int height = 480;
+    // Settings, cameras, surfaces, objects and lights as loaded.
+    const SceneWorld& world() const { return world_; }
+    const RenderSettings& settings() const { return world_.world.settings; }
     const std::vector<FilterSlot>& filters() const { return filters_; }
     // The activated handler of a filter server, activating it on first use.
     // Throws std::runtime_error when the server is missing or refuses.
@@ -66,6 +68,7 @@ class Scene {
     const ModuleFile& module_;
     std::map<std::string, std::unique_ptr<HandlerRecords>> handlers_;
     std::vector<FilterSlot> filters_;
+    SceneWorld world_;
     bool restoring_ = false;
 };
 
