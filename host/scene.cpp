@@ -126,34 +126,7 @@ void Scene::loadText(std::string_view text, const std::string& file) {
     std::map<std::string, int> nextIndex;
     try {
         for (const SceneNode* section : plugins) {
-            const SceneNode& n = *section;
-            ExpectArgs(file, n, 3, "class, index and server name");
-            const std::string& cls = n.args[0].text;
-            const std::string& server = n.args[2].text;
-            if (cls != kPixelFilterHandlerClass)
-                Fail(file, n, {}, "plug-in class " + cls + " is not one this host loads");
-            const int index = IntArg(file, n, 1, 1, 1'000'000);
-            if (index != ++nextIndex[cls])
-                Fail(file, n, {},
-                     cls + " index " + std::to_string(index) + " is out of order (expected " +
-                         std::to_string(nextIndex[cls]) + ")");
-            HandlerRecords* h = nullptr;
-            try {
-                h = &filterHandler(server);
-            } catch (const std::runtime_error& e) {
-                Fail(file, n, {}, e.what());
-            }
-            HostError error = nullptr;
-            void* instance = h->inst.create(h->inst.priv, nullptr, &error);
-            if (instance == nullptr)
-                Fail(file, n, {},
-                     "pixel filter " + server + " could not create an instance: " +
-                         (error != nullptr ? error : "no reason given"));
-            loaded.push_back({server, h, instance});
-            SceneLoadState state(host_, n, file, {}, server);
-            h->inst.load(instance, state.record());
-            state.finish();
-            if (state.error()) throw *state.error();
+            loaded.push_back(loadPlugin(*section, file, nextIndex));
         }
     } catch (...) {
         destroyAll(loaded);
@@ -174,6 +147,86 @@ void Scene::loadText(std::string_view text, const std::string& file) {
     destroyAll(filters_);
     filters_ = std::move(loaded);
     world_ = std::move(newWorld);
+}
+
+FilterSlot Scene::loadPlugin(const SceneNode& n, const std::string& file,
+                             std::map<std::string, int>& nextIndex) {
+    ExpectArgs(file, n, 3, "class, index and server name");
+    const std::string& cls = n.args[0].text;
+    const std::string& server = n.args[2].text;
+    if (cls != kPixelFilterHandlerClass)
+        Fail(file, n, {}, "plug-in class " + cls + " is not one this host loads");
+    const int index = IntArg(file, n, 1, 1, 1'000'000);
+    if (index != ++nextIndex[cls])
+        Fail(file, n, {},
+             cls + " index " + std::to_string(index) + " is out of order (expected " +
+                 std::to_string(nextIndex[cls]) + ")");
+    HandlerRecords* h = nullptr;
+    try {
+        h = &filterHandler(server);
+    } catch (const std::runtime_error& e) {
+        Fail(file, n, {}, e.what());
+    }
+    HostError error = nullptr;
+    void* instance = h->inst.create(h->inst.priv, nullptr, &error);
+    if (instance == nullptr)
+        Fail(file, n, {},
+             "pixel filter " + server + " could not create an instance: " +
+                 (error != nullptr ? error : "no reason given"));
+    FilterSlot slot{server, h, instance};
+    try {
+        SceneLoadState state(host_, n, file, {}, server);
+        h->inst.load(instance, state.record());
+        state.finish();
+        if (state.error()) throw *state.error();
+    } catch (...) {
+        h->inst.destroy(instance);
+        throw;
+    }
+    return slot;
+}
+
+std::vector<SceneError> Scene::check(std::string_view text, const std::string& file) {
+    std::vector<SceneError> errors;
+    std::vector<SceneNode> top;
+    try {
+        top = parseSceneText(text, file, kSections);
+        if (top.empty() || top[0].keyword != "PexilScene" || top[0].kind != SceneNode::Kind::Line)
+            throw SceneError(file, top.empty() ? 0 : top[0].line, "",
+                             "a scene starts with 'PexilScene " + std::to_string(kSceneFormatVersion) + "'");
+    } catch (const SceneError& e) {
+        return {e};
+    }
+    WorldReader reader(file);
+    std::vector<const SceneNode*> plugins;
+    for (std::size_t i = 1; i < top.size(); ++i) {
+        try {
+            if (reader.read(top[i])) continue;
+            if (top[i].kind == SceneNode::Kind::Section && top[i].keyword == "Plugin")
+                plugins.push_back(&top[i]);
+            else
+                Fail(file, top[i], {}, "unknown keyword '" + top[i].keyword + "'");
+        } catch (const SceneError& e) {
+            errors.push_back(e);
+        }
+    }
+    try {
+        const SceneWorld world = reader.finish();
+        InstallCameras(host_, world);
+    } catch (const SceneError& e) {
+        errors.push_back(e);
+    }
+    std::map<std::string, int> nextIndex;
+    for (const SceneNode* p : plugins) {
+        try {
+            FilterSlot slot = loadPlugin(*p, file, nextIndex);
+            slot.records->inst.destroy(slot.instance);
+        } catch (const SceneError& e) {
+            errors.push_back(e);
+        }
+    }
+    InstallCameras(host_, world_);
+    return errors;
 }
 
 std::string Scene::save() {

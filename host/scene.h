@@ -44,6 +44,10 @@ class Scene {
     // Throws SceneError; the scene is left as it was.
     void loadFile(const std::string& path);
     void loadText(std::string_view text, const std::string& fileName);
+    // Every error of a scene text that can be found, in file order: a syntax
+    // error stops the reading, other errors are collected statement by
+    // statement. The scene itself is not changed (but the module's editor is).
+    std::vector<SceneError> check(std::string_view text, const std::string& file);
     // The scene as text, through every instance's own save.
     std::string save();
     // Saves to `path` atomically; throws std::runtime_error on failure.
@@ -62,6 +66,8 @@ class Scene {
     HandlerRecords& filterHandler(const std::string& server);
 
   private:
+    FilterSlot loadPlugin(const SceneNode& section, const std::string& file,
+                          std::map<std::string, int>& nextIndex);
     void destroyAll(std::vector<FilterSlot>& slots);
 
     Host& host_;

@@ -8,6 +8,7 @@
 
 #include "host/host.h"
 #include "host/network_eval.h"
+#include "host/network_graph.h"
 #include "host/network_io.h"
 #include "sdk/node.h"
 #include "sdk/pixel.h"
@@ -200,7 +201,7 @@ void PX_CDECL EdPresent(NodeEditorID id) noexcept {
         TRACE(kEd, 21, "present", {Name(id)});
         if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 21 present")) {
             ++e->presented;
-            if (H().config.presentTo != nullptr) *H().config.presentTo << NetworkText(*e);
+            if (H().config.presentTo != nullptr) *H().config.presentTo << (H().config.presentAsDot ? NetworkDot(*e) : NetworkText(*e));
         }
     });
 }
