@@ -18,8 +18,12 @@ ValueSlot EvaluateOutput(const NodeOutput& out, HostNodalAccess* nodal) {
         n.handler->evaluate(n.instance, nodal,
                             reinterpret_cast<NodeOutputID>(const_cast<NodeOutput*>(&out)),
                             reinterpret_cast<NodeValue>(&slot));
-    } else if (n.type == "Constant" || n.type == "Scalar") {
-        slot.value = ConvertValue(EvaluateInput(*n.inputs[0], nodal), n.inputs[0]->type, out.type);
+    } else if (n.builtin != nullptr && n.inputs.size() == n.builtin->inputs.size() &&
+               n.inputs.size() <= kMaxBuiltinInputs) {
+        std::array<PortValue, kMaxBuiltinInputs> in{};
+        for (std::size_t i = 0; i < n.inputs.size(); ++i)
+            in[i] = EvaluateInput(*n.inputs[i], nodal);
+        slot.value = EvaluateBuiltin(n, out.number - 1, in.data());
         slot.set = true;
     }
     return slot;

@@ -24,6 +24,8 @@ struct NodeDesc {
     std::vector<std::pair<std::string, std::vector<double>>> values;
     std::vector<int> valueLines;
     const SceneNode* data = nullptr;  // a plug-in node's own block
+    std::vector<NodeSetting> settings = {};
+    std::vector<int> settingLines = {};
 };
 struct LinkDesc {
     int line;
@@ -60,6 +62,20 @@ std::vector<NodeDesc> ParseNodes(const std::vector<const SceneNode*>& statements
                 if (c.kind == SceneNode::Kind::Brace && c.keyword == "Data" && n.data == nullptr &&
                     c.args.empty()) {
                     n.data = &c;
+                    continue;
+                }
+                if (c.kind == SceneNode::Kind::Line && c.keyword == "Setting") {
+                    if (c.args.empty())
+                        throw NetworkError{c.line, "Setting needs a name and its numbers"};
+                    NodeSetting setting{c.args[0].text, {}};
+                    for (std::size_t i = 1; i < c.args.size(); ++i) {
+                        auto x = parseNumber(c.args[i]);
+                        if (!x)
+                            throw NetworkError{c.line, "'" + c.args[i].text + "' is not a number"};
+                        setting.numbers.push_back(*x);
+                    }
+                    n.settings.push_back(std::move(setting));
+                    n.settingLines.push_back(c.line);
                     continue;
                 }
                 if (c.kind != SceneNode::Kind::Line || c.keyword != "Input")
@@ -132,6 +148,22 @@ std::vector<std::unique_ptr<Node>> Stage(Host& host, NodeEditor& editor, SceneLo
                                                         std::to_string(want) +
                                                         (want == 1 ? " number" : " numbers")};
         }
+        if (!n.settings.empty()) {
+            std::map<std::string, const std::vector<double>*> before;  // per name, its last line
+            for (std::size_t i = 0; i < n.settings.size(); ++i) {
+                const NodeSetting& s = n.settings[i];
+                const std::vector<double>*& last = before[s.name];
+                const std::string why = CheckSetting(*node, s.name, s.numbers, last);
+                if (!why.empty()) throw NetworkError{n.settingLines[i], why};
+                last = &s.numbers;
+            }
+            // The settings a block names replace the type's defaults of those names.
+            std::vector<NodeSetting> settings;
+            for (const NodeSetting& d : node->settings)
+                if (before.count(d.name) == 0) settings.push_back(d);
+            settings.insert(settings.end(), n.settings.begin(), n.settings.end());
+            node->settings = std::move(settings);
+        }
         byId[n.id] = node.get();
         staged.push_back(std::move(node));
     }
@@ -201,6 +233,11 @@ void WriteNetwork(Host* host, const NodeEditor& editor, SceneWriter& w) {
             const int count = in->type == kConnectionColor ? 3 : 1;
             for (int i = 0; i < count; ++i) args.push_back(Word(formatNumber(in->value[i])));
             w.line("Input", args);
+        }
+        for (const NodeSetting& s : n->settings) {
+            std::vector<Arg> args = {Word(s.name)};
+            for (double x : s.numbers) args.push_back(Word(formatNumber(x)));
+            w.line("Setting", args);
         }
         w.endBrace();
     }

@@ -40,20 +40,6 @@ NodeOutput* Node::addOutput(int type, std::string name) {
     return outputs.back().get();
 }
 
-const std::vector<BuiltinNodeType>& BuiltinNodeTypes() {
-    static const std::vector<BuiltinNodeType> types = {
-        {"Constant", {{"Value", kConnectionColor}}, {{"Color", kConnectionColor}}},
-        {"Scalar", {{"Value", kConnectionScalar}}, {{"Value", kConnectionScalar}}},
-    };
-    return types;
-}
-
-const BuiltinNodeType* FindBuiltinNodeType(std::string_view name) {
-    for (const BuiltinNodeType& t : BuiltinNodeTypes())
-        if (name == t.name) return &t;
-    return nullptr;
-}
-
 NodeEditor::NodeEditor(std::string handleName, std::string name, std::string title,
                        const HostNodeRootDesc& root, void* data)
     : userData(data),
@@ -83,8 +69,10 @@ std::unique_ptr<Node> NodeEditor::makeBuiltin(std::string_view typeName, int id)
     node->id = id;
     node->type = type->name;
     node->color = {128, 128, 128};
-    for (const auto& p : type->inputs) node->addInput(p.type, p.name);
+    node->builtin = type;
+    for (const auto& p : type->inputs) node->addInput(p.type, p.name)->value = p.value;
     for (const auto& p : type->outputs) node->addOutput(p.type, p.name);
+    node->settings = type->defaultSettings;
     return node;
 }
 

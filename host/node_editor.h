@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/node_types.h"
 #include "sdk/handler.h"
 #include "sdk/node.h"
 
@@ -51,24 +52,15 @@ struct Node {
     void* instance = nullptr;
     const void* owner = nullptr;  // the module file the instance belongs to
 
+    // Built-in nodes: their type, and the settings that are not inputs.
+    const BuiltinNodeType* builtin = nullptr;
+    std::vector<NodeSetting> settings;
+
     NodeInput* input(std::string_view name) const;
     NodeOutput* output(std::string_view name) const;
     NodeInput* addInput(int type, std::string name);
     NodeOutput* addOutput(int type, std::string name);
 };
-
-// Node types the editor itself provides.
-struct BuiltinNodeType {
-    const char* name;
-    struct Port {
-        const char* name;
-        int type;
-    };
-    std::vector<Port> inputs;
-    std::vector<Port> outputs;
-};
-const std::vector<BuiltinNodeType>& BuiltinNodeTypes();
-const BuiltinNodeType* FindBuiltinNodeType(std::string_view name);
 
 class NodeEditor {
   public:
@@ -93,7 +85,8 @@ class NodeEditor {
     // Adds a built-in node; throws std::invalid_argument for an unknown type.
     // An id of 0 takes the next free one; a given id must be free.
     Node& addBuiltin(std::string_view type, int id = 0);
-    // A built-in node that is not yet part of the network.
+    // A built-in node that is not yet part of the network, its inputs holding
+    // their types' defaults and the node its type's default settings.
     std::unique_ptr<Node> makeBuiltin(std::string_view type, int id);
     // True when a path leads from `to`'s node back to `from`'s node.
     bool wouldLoop(const NodeOutput& from, const NodeInput& to) const;

@@ -1,5 +1,6 @@
 #include "host/scene_world.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -237,12 +238,12 @@ bool WorldReader::read(const SceneNode& n) {
     auto top = [&](const char* usage, std::size_t count) -> std::vector<double> {
         if (n.kind != SceneNode::Kind::Line)
             throw SceneError(file_, n.line, "", n.keyword + " is not a block");
-        for (const SceneNode* s : seen_)
-            if (s->keyword == n.keyword)
+        for (const auto& [keyword, line] : seen_)
+            if (keyword == n.keyword)
                 throw SceneError(
                     file_, n.line, "",
-                    n.keyword + " is given twice (first on line " + std::to_string(s->line) + ")");
-        seen_.push_back(&n);
+                    n.keyword + " is given twice (first on line " + std::to_string(line) + ")");
+        seen_.emplace_back(n.keyword, n.line);
         if (n.args.size() != count)
             throw SceneError(file_, n.line, "",
                              n.keyword + " takes " + std::to_string(count) +
@@ -303,7 +304,7 @@ bool WorldReader::read(const SceneNode& n) {
             throw SceneError(
                 file_, n.line, "",
                 "RenderCamera takes a camera name and, optionally, the frame it starts at");
-        renderCameraLines_.push_back(&n);
+        renderCameraLines_.push_back(n);
     } else if (n.kind == SceneNode::Kind::Brace && k == "Surface") {
         BlockReader r(file_, n);
         Surface s;
@@ -345,8 +346,7 @@ bool WorldReader::read(const SceneNode& n) {
         for (const Object& other : w.objects)
             if (other.name == o.name) r.fail(n, "object " + o.name + " is defined twice");
         w.objects.push_back(o);
-        objectSurfaces_.emplace_back(surface->args[0].text, surface);
-        (void)objectSurfaces_;
+        objectSurfaces_.emplace_back(surface->args[0].text, surface->line);
     } else if (n.kind == SceneNode::Kind::Brace && k == "Light") {
         BlockReader r(file_, n);
         Light l;
@@ -422,16 +422,17 @@ bool WorldReader::read(const SceneNode& n) {
 SceneWorld WorldReader::finish() {
     World& w = result_.world;
     for (std::size_t i = 0; i < w.objects.size(); ++i) {
-        const auto& [name, line] = objectSurfaces_[i];
+        const auto& [name, surfaceLine] = objectSurfaces_[i];
         std::size_t index = w.surfaces.size();
         for (std::size_t s = 0; s < w.surfaces.size(); ++s)
             if (w.surfaces[s].name == name) index = s;
         if (index == w.surfaces.size())
-            throw SceneError(file_, line->line, "",
+            throw SceneError(file_, surfaceLine, "",
                              "object " + w.objects[i].name + ": no surface named " + name);
         w.objects[i].surface = index;
     }
-    for (const SceneNode* n : renderCameraLines_) {
+    for (const SceneNode& line : renderCameraLines_) {
+        const SceneNode* n = &line;
         const std::string& name = n->args[0].text;
         int frame = w.settings.firstFrame;
         if (n->args.size() == 2) {
@@ -537,8 +538,17 @@ void InstallCameras(Host& host, const SceneWorld& sw) {
         c.projection = spec.projection;
         c.flags = spec.projection == Projection::Perspective ? 0u : uint32_t{kCameraOwnRays};
         c.state = state(spec.base, nullptr);
-        for (const auto& [frame, pose] : spec.keys)
-            c.keys.emplace_back(frame / fps, state(spec.base, &pose));
+        if (spec.keys.empty()) continue;
+        // The camera's own lines are its pose at the first frame, unless a key is there.
+        std::vector<std::pair<int, CameraState>> keys;
+        const int first = sw.world.settings.firstFrame;
+        bool keyed = false;
+        for (const auto& [frame, pose] : spec.keys) keyed = keyed || frame == first;
+        if (!keyed) keys.emplace_back(first, c.state);
+        for (const auto& [frame, pose] : spec.keys) keys.emplace_back(frame, state(spec.base, &pose));
+        std::stable_sort(keys.begin(), keys.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& [frame, st] : keys) c.keys.emplace_back(frame / fps, st);
     }
     host.renderCameraSwitches.clear();
     for (const auto& [frame, name] : sw.renderCameras)

@@ -17,8 +17,9 @@
 //                                                           }
 //
 // A camera is placed by Position and either LookAt (a point it faces, with
-// world +Y up) or Rotation (heading, pitch, bank in degrees); Key blocks give
-// values at a frame, and the camera moves linearly between keys. A
+// world +Y up) or Rotation (heading, pitch, bank in degrees). Its own lines
+// are its pose at the first frame; Key blocks give values at other frames, and
+// the camera moves linearly between keys. A
 // `Projection orthographic` camera forms parallel rays, which a pinhole does
 // not describe. Values left out take their defaults; a file is written back
 // with only the values that differ from them.
@@ -66,9 +67,9 @@ class WorldReader {
   private:
     std::string file_;
     SceneWorld result_;
-    std::vector<std::pair<std::string, const SceneNode*>> objectSurfaces_;  // name, statement
-    std::vector<const SceneNode*> renderCameraLines_;
-    std::vector<const SceneNode*> seen_;  // settings given once
+    std::vector<std::pair<std::string, int>> objectSurfaces_;  // surface name, line
+    std::vector<SceneNode> renderCameraLines_;
+    std::vector<std::pair<std::string, int>> seen_;  // settings given once: keyword, line
 };
 
 // Writes the world canonically; reading it back gives the same world.
