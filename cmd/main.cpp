@@ -154,12 +154,15 @@ int main(int argc, char** argv) {
 
     auto* render = app.add_subcommand("render", "Render a scene with its pixel filters applied");
     render->add_option("scene", scenePath, "Scene file")->required();
-    render->add_option("-o,--output", out, "Image file (.png or .exr); animations add the frame number")
+    render
+        ->add_option("-o,--output", out,
+                     "Image file (.png or .exr); animations add the frame number")
         ->required();
     std::string frames, size;
     int aa = 0;
     bool noFilters = false, exrFloat = false;
-    render->add_option("--frames", frames, "Frames to render, A-B or A (default: the scene's range)");
+    render->add_option("--frames", frames,
+                       "Frames to render, A-B or A (default: the scene's range)");
     render->add_option("--size", size, "Frame size WxH (default: the scene's)");
     render->add_option("--aa", aa, "Anti-aliasing samples per pixel: 1, 4, 9, 16, ...");
     render->add_flag("--no-filters", noFilters, "Render without the pixel filters");
@@ -168,7 +171,8 @@ int main(int argc, char** argv) {
     auto* check = app.add_subcommand("check", "Validate a scene and list every error");
     check->add_option("scene", scenePath, "Scene file")->required();
 
-    auto* resave = app.add_subcommand("resave", "Load a scene and save it again through the module");
+    auto* resave =
+        app.add_subcommand("resave", "Load a scene and save it again through the module");
     resave->add_option("scene", scenePath, "Scene file")->required();
     resave->add_option("-o,--output", out, "Scene file to write")->required();
 
@@ -224,7 +228,8 @@ int main(int argc, char** argv) {
             if (code != kActivateOk)
                 throw std::runtime_error(std::string("the filter's interface did not open: ") +
                                          ActivationResultText(code));
-            if (dot.str().empty()) throw std::runtime_error(scenePath + ": the scene has no pixel filter network");
+            if (dot.str().empty())
+                throw std::runtime_error(scenePath + ": the scene has no pixel filter network");
             if (out == "-")
                 std::cout << dot.str();
             else
@@ -235,7 +240,8 @@ int main(int argc, char** argv) {
         RenderOptions options;
         if (!size.empty()) options.size = ParsePair(size, 'x', "--size");
         if (*outputs) {
-            const int frame = outputs->count("--frame") ? sheetFrame : loaded.scene->settings().firstFrame;
+            const int frame =
+                outputs->count("--frame") ? sheetFrame : loaded.scene->settings().firstFrame;
             Progress progress("outputs");
             CheckImagePath(out);
             const Image sheet = OutputsSheet(loaded.host, *loaded.scene, options, frame);

@@ -27,13 +27,13 @@ class ModuleFile;
 struct HandlerRecords;
 
 struct HostConfig {
-    std::set<std::string> withheld;     // services the lookup answers with null
-    bool refuseEditor = false;          // "NodeEditorFuncs" 1 answers null
-    bool editorReady = true;            // answer of "NodeEditorFuncs" 22
-    std::ostream* presentTo = nullptr;  // where operation 21 shows the network, if anywhere
-    bool presentAsDot = false;          // ... as a Graphviz graph rather than scene text
+    std::set<std::string> withheld;      // services the lookup answers with null
+    bool refuseEditor = false;           // "NodeEditorFuncs" 1 answers null
+    bool editorReady = true;             // answer of "NodeEditorFuncs" 22
+    std::ostream* presentTo = nullptr;   // where operation 21 shows the network, if anywhere
+    bool presentAsDot = false;           // ... as a Graphviz graph rather than scene text
     bool refuseCameraEvaluator = false;  // "LW Camera Evaluation Funcs 2" 1 answers null
-    bool trace = true;                  // record service calls; off for renders and measurements
+    bool trace = true;                   // record service calls; off for renders and measurements
     // When set, "NodeOutputFuncs" 11 answers this instead of the output's number.
     std::optional<int32_t> outputNumber;
 };

@@ -28,11 +28,13 @@ std::string Port(const std::string& name) {
 std::string Value(const NodeInput& in) {
     if (in.source != nullptr) return "";
     std::string v = " = " + formatNumber(in.value[0]);
-    if (in.type == kConnectionColor) v += " " + formatNumber(in.value[1]) + " " + formatNumber(in.value[2]);
+    if (in.type == kConnectionColor)
+        v += " " + formatNumber(in.value[1]) + " " + formatNumber(in.value[2]);
     return v;
 }
 
-void WriteNode(std::ostringstream& dot, const Node& n, const std::string& id, const std::string& title) {
+void WriteNode(std::ostringstream& dot, const Node& n, const std::string& id,
+               const std::string& title) {
     dot << "  " << id << " [label=\"{";
     if (!n.inputs.empty()) {
         dot << "{";
@@ -45,15 +47,19 @@ void WriteNode(std::ostringstream& dot, const Node& n, const std::string& id, co
     if (!n.outputs.empty()) {
         dot << "|{";
         for (std::size_t i = 0; i < n.outputs.size(); ++i)
-            dot << (i ? "|" : "") << "<out_" << Port(n.outputs[i]->name) << "> " << Escape(n.outputs[i]->name);
+            dot << (i ? "|" : "") << "<out_" << Port(n.outputs[i]->name) << "> "
+                << Escape(n.outputs[i]->name);
         dot << "}";
     }
     char colour[16];
-    std::snprintf(colour, sizeof colour, "#%02x%02x%02x", n.color[0] & 0xFF, n.color[1] & 0xFF, n.color[2] & 0xFF);
+    std::snprintf(colour, sizeof colour, "#%02x%02x%02x", n.color[0] & 0xFF, n.color[1] & 0xFF,
+                  n.color[2] & 0xFF);
     dot << "}\", color=\"" << colour << "\"];\n";
 }
 
-std::string NodeId(const Node& n) { return n.id == 0 ? "root" : "node" + std::to_string(n.id); }
+std::string NodeId(const Node& n) {
+    return n.id == 0 ? "root" : "node" + std::to_string(n.id);
+}
 
 }  // namespace
 
@@ -61,14 +67,15 @@ std::string NetworkDot(const NodeEditor& editor) {
     std::ostringstream dot;
     dot << "digraph \"" << Escape(editor.title()) << "\" {\n"
         << "  rankdir=LR;\n  node [shape=record, fontname=\"Helvetica\", fontsize=10];\n";
-    for (const auto& n : editor.nodes()) WriteNode(dot, *n, NodeId(*n), n->type + " " + std::to_string(n->id));
+    for (const auto& n : editor.nodes())
+        WriteNode(dot, *n, NodeId(*n), n->type + " " + std::to_string(n->id));
     const Node& root = const_cast<NodeEditor&>(editor).root();
     WriteNode(dot, root, "root", editor.title());
     auto edges = [&dot](const Node& n) {
         for (const auto& in : n.inputs)
             if (in->source != nullptr)
-                dot << "  " << NodeId(*in->source->node) << ":out_" << Port(in->source->name) << " -> "
-                    << NodeId(n) << ":in_" << Port(in->name) << ";\n";
+                dot << "  " << NodeId(*in->source->node) << ":out_" << Port(in->source->name)
+                    << " -> " << NodeId(n) << ":in_" << Port(in->name) << ";\n";
     };
     for (const auto& n : editor.nodes()) edges(*n);
     edges(root);

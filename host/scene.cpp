@@ -192,8 +192,9 @@ std::vector<SceneError> Scene::check(std::string_view text, const std::string& f
     try {
         top = parseSceneText(text, file, kSections);
         if (top.empty() || top[0].keyword != "PexilScene" || top[0].kind != SceneNode::Kind::Line)
-            throw SceneError(file, top.empty() ? 0 : top[0].line, "",
-                             "a scene starts with 'PexilScene " + std::to_string(kSceneFormatVersion) + "'");
+            throw SceneError(
+                file, top.empty() ? 0 : top[0].line, "",
+                "a scene starts with 'PexilScene " + std::to_string(kSceneFormatVersion) + "'");
     } catch (const SceneError& e) {
         return {e};
     }

@@ -545,7 +545,8 @@ void InstallCameras(Host& host, const SceneWorld& sw) {
         bool keyed = false;
         for (const auto& [frame, pose] : spec.keys) keyed = keyed || frame == first;
         if (!keyed) keys.emplace_back(first, c.state);
-        for (const auto& [frame, pose] : spec.keys) keys.emplace_back(frame, state(spec.base, &pose));
+        for (const auto& [frame, pose] : spec.keys)
+            keys.emplace_back(frame, state(spec.base, &pose));
         std::stable_sort(keys.begin(), keys.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
         for (const auto& [frame, st] : keys) c.keys.emplace_back(frame / fps, st);

@@ -201,7 +201,9 @@ void PX_CDECL EdPresent(NodeEditorID id) noexcept {
         TRACE(kEd, 21, "present", {Name(id)});
         if (NodeEditor* e = H().editor(id, "NodeEditorFuncs 21 present")) {
             ++e->presented;
-            if (H().config.presentTo != nullptr) *H().config.presentTo << (H().config.presentAsDot ? NetworkDot(*e) : NetworkText(*e));
+            if (H().config.presentTo != nullptr)
+                *H().config.presentTo
+                    << (H().config.presentAsDot ? NetworkDot(*e) : NetworkText(*e));
         }
     });
 }
@@ -428,7 +430,9 @@ const HostCameraInfo kCameraInfo = {
 };
 
 // ---- "LW Camera Evaluation Funcs 2" ----
-std::vector<std::unique_ptr<CameraEvaluator>>& Evaluators() { return H().evaluators; }
+std::vector<std::unique_ptr<CameraEvaluator>>& Evaluators() {
+    return H().evaluators;
+}
 CameraEvaluator* FindEvaluator(HostCameraEvaluatorID id, const char* operation) {
     for (const auto& e : Evaluators())
         if (reinterpret_cast<HostCameraEvaluatorID>(e.get()) == id && e->live) return e.get();
@@ -443,7 +447,8 @@ HostCameraEvaluatorID PX_CDECL EvCreate(HostItemID camera) noexcept {
             if (H().camera(camera, "LW Camera Evaluation Funcs 2 1 create") == nullptr)
                 return nullptr;
             if (H().config.refuseCameraEvaluator) return nullptr;
-            Evaluators().push_back(std::make_unique<CameraEvaluator>(CameraEvaluator{camera, true, 0.0}));
+            Evaluators().push_back(
+                std::make_unique<CameraEvaluator>(CameraEvaluator{camera, true, 0.0}));
             auto id = reinterpret_cast<HostCameraEvaluatorID>(Evaluators().back().get());
             H().nameHandle(id, "evaluator" + std::to_string(Evaluators().size()));
             return id;

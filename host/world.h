@@ -47,11 +47,11 @@ enum class ShapeKind { Sphere, Plane, Box };
 struct Object {
     std::string name;
     ShapeKind kind = ShapeKind::Sphere;
-    Vec3 position{0, 0, 0};  // sphere and box: centre; plane: a point on it
-    double radius = 1;       // sphere
-    Vec3 normal{0, 1, 0};    // plane
-    Vec3 size{1, 1, 1};      // box: full extents along x, y, z (axis-aligned)
-    std::size_t surface = 0; // index into World::surfaces
+    Vec3 position{0, 0, 0};   // sphere and box: centre; plane: a point on it
+    double radius = 1;        // sphere
+    Vec3 normal{0, 1, 0};     // plane
+    Vec3 size{1, 1, 1};       // box: full extents along x, y, z (axis-aligned)
+    std::size_t surface = 0;  // index into World::surfaces
 };
 
 enum class LightKind { Distant, Point };

@@ -23,14 +23,22 @@ struct SamplePixel : host::PixelSource {
         const float* from = nullptr;
         int32_t available = 0;
         switch (type) {
-            case kBufferRgba: from = values_->rgba.data(), available = 4; break;
-            case kBufferDiffuseShading: from = values_->diffuse.data(), available = 3; break;
-            case kBufferSpecularShading: from = values_->specular.data(), available = 3; break;
-            default: break;
+            case kBufferRgba:
+                from = values_->rgba.data(), available = 4;
+                break;
+            case kBufferDiffuseShading:
+                from = values_->diffuse.data(), available = 3;
+                break;
+            case kBufferSpecularShading:
+                from = values_->specular.data(), available = 3;
+                break;
+            default:
+                break;
         }
         for (int32_t i = 0; i < count; ++i) out[i] = i < available ? from[i] : 0.0f;
     }
-    double shade(const double* start, const double* direction, HostShadingRecord* shading) override {
+    double shade(const double* start, const double* direction,
+                 HostShadingRecord* shading) override {
         const double distance = tracer->shade(start, direction, shading);
         if (distance >= 0) {
             // The members only the frame loop knows.
@@ -57,14 +65,16 @@ Renderer::Renderer(host::Host& host, host::Scene& scene, RenderOptions options)
     if (options_.size) {
         settings_.width = options_.size->first;
         settings_.height = options_.size->second;
-        if (settings_.width < 1 || settings_.height < 1 || settings_.width > 65536 || settings_.height > 65536)
+        if (settings_.width < 1 || settings_.height < 1 || settings_.width > 65536 ||
+            settings_.height > 65536)
             throw std::invalid_argument("the frame size must be from 1 to 65536 pixels a side");
     }
     if (options_.aaSamples) {
         const int n = *options_.aaSamples;
         const int side = static_cast<int>(std::lround(std::sqrt(n)));
         if (n < 1 || n > 256 || side * side != n)
-            throw std::invalid_argument("anti-aliasing takes a square number of samples from 1 to 256");
+            throw std::invalid_argument(
+                "anti-aliasing takes a square number of samples from 1 to 256");
         settings_.aaSamples = n;
     }
     world_.settings = settings_;
@@ -77,10 +87,11 @@ void Renderer::frameImage(int frame, Image& image, std::size_t& tilesDone, std::
     const int side = static_cast<int>(std::lround(std::sqrt(settings_.aaSamples)));
     const int samples = side * side;
     const int tile = options_.tileSize;
-    const int tilesX = (settings_.width + tile - 1) / tile, tilesY = (settings_.height + tile - 1) / tile;
+    const int tilesX = (settings_.width + tile - 1) / tile,
+              tilesY = (settings_.height + tile - 1) / tile;
 
     std::atomic<int> next{0};
-    std::mutex filterLock;    // one sample at a time through the filters
+    std::mutex filterLock;  // one sample at a time through the filters
     std::mutex progressLock;
     std::exception_ptr failure;
     auto work = [&](uint32_t thread) {
@@ -115,7 +126,8 @@ void Renderer::frameImage(int frame, Image& image, std::size_t& tilesDone, std::
                                 if (onSample) {
                                     HostShadingRecord probe{};
                                     double start[3], dir[3];
-                                    camera.ray(sx, sy, settings_.width, settings_.height, time, start, dir);
+                                    camera.ray(sx, sy, settings_.width, settings_.height, time,
+                                               start, dir);
                                     hit = tracer.shade(start, dir, &probe) >= 0;
                                     onSample({x, y, s, sx, sy, hit, v.rgba.data()});
                                 }
@@ -136,7 +148,8 @@ void Renderer::frameImage(int frame, Image& image, std::size_t& tilesDone, std::
             next = tilesX * tilesY;  // the others stop at their next tile
         }
     };
-    int threads = options_.threads > 0 ? options_.threads : static_cast<int>(std::thread::hardware_concurrency());
+    int threads = options_.threads > 0 ? options_.threads
+                                       : static_cast<int>(std::thread::hardware_concurrency());
     threads = std::max(1, std::min(threads, tilesX * tilesY));
     std::vector<std::thread> pool;
     for (int i = 1; i < threads; ++i) pool.emplace_back(work, static_cast<uint32_t>(i));
@@ -150,8 +163,9 @@ void Renderer::render(const std::function<void(int, const Image&)>& done) {
     host_.config.trace = false;  // millions of calls; and the tracer's threads must not race on it
     host_.setFrameSize(settings_.width, settings_.height);
     const int tile = options_.tileSize;
-    const std::size_t tilesPerFrame = static_cast<std::size_t>((settings_.width + tile - 1) / tile) *
-                                      ((settings_.height + tile - 1) / tile);
+    const std::size_t tilesPerFrame =
+        static_cast<std::size_t>((settings_.width + tile - 1) / tile) *
+        ((settings_.height + tile - 1) / tile);
     const std::size_t tilesTotal = tilesPerFrame * (settings_.lastFrame - settings_.firstFrame + 1);
     std::size_t tilesDone = 0;
 
@@ -162,7 +176,8 @@ void Renderer::render(const std::function<void(int, const Image&)>& done) {
         for (int frame = settings_.firstFrame; frame <= settings_.lastFrame; ++frame) {
             const double time = frame / settings_.framesPerSecond;
             if (filtering)
-                for (const host::FilterSlot& f : scene_.filters()) f.records->rend.newTime(f.instance, frame, time);
+                for (const host::FilterSlot& f : scene_.filters())
+                    f.records->rend.newTime(f.instance, frame, time);
             Image image(settings_.width, settings_.height);
             frameImage(frame, image, tilesDone, tilesTotal);
             done(frame, image);

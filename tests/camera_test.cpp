@@ -10,7 +10,7 @@ namespace pexil::host::testing {
 namespace {
 
 class CameraSetupTest : public ModuleTest {
-protected:
+  protected:
     void SetUp() override {
         ModuleTest::SetUp();
         ASSERT_EQ(activateFilter(), kActivateOk);
@@ -36,32 +36,33 @@ TEST_F(CameraSetupTest, ARenderCallsTheHostInThisOrder) {
     EXPECT_EQ(init(2), nullptr);
     EXPECT_EQ(newTime(3, 0.125), nullptr);
     cleanup();
-    EXPECT_EQ(host.trace().texts(), (std::vector<std::string>{
-                                        "LW Scene Info 4 render camera(0)",
-                                        "LW Camera Evaluation Funcs 2 1 create(camera1)",
-                                        "LW Camera Evaluation Funcs 2 3 init(evaluator1, 2)",
-                                        "NodeEditorFuncs 8 init(editor1, 2)",
-                                        "NodeEditorFuncs 20 notify(editor1, 1)",
-                                        // new time
-                                        "NodeEditorFuncs 9 new time(editor1, 3, 0.125)",
-                                        "LW Scene Info 4 render camera(0.125)",
-                                        "LW Item Info 4 10 parameter(camera1, 2, 0.125)",
-                                        "LW Item Info 4 10 parameter(camera1, 3, 0.125)",
-                                        "LW Item Info 4 10 parameter(camera1, 4, 0.125)",
-                                        "LW Item Info 4 10 parameter(camera1, 8, 0.125)",
-                                        "LW Item Info 4 10 parameter(camera1, 7, 0.125)",
-                                        "NodeEditorFuncs 20 notify(editor1, 1)",
-                                        "LW Camera Info 5 7 flags(camera1)",
-                                        "LW Camera Evaluation Funcs 2 5 new time(evaluator1, 3, 0.125)",
-                                        "LW Camera Info 5 9 pixel aspect(camera1, 0.125)",
-                                        "LW Camera Info 5 1 zoom factor(camera1, 0.125)",
-                                        "NodeEditorFuncs 9 new time(editor1, 3, 0.125)",
-                                        "NodeEditorFuncs 20 notify(editor1, 1)",
-                                        // cleanup
-                                        "NodeEditorFuncs 10 cleanup(editor1)",
-                                        "LW Camera Evaluation Funcs 2 4 cleanup(evaluator1)",
-                                        "LW Camera Evaluation Funcs 2 2 destroy(evaluator1)",
-                                    }));
+    EXPECT_EQ(host.trace().texts(),
+              (std::vector<std::string>{
+                  "LW Scene Info 4 render camera(0)",
+                  "LW Camera Evaluation Funcs 2 1 create(camera1)",
+                  "LW Camera Evaluation Funcs 2 3 init(evaluator1, 2)",
+                  "NodeEditorFuncs 8 init(editor1, 2)",
+                  "NodeEditorFuncs 20 notify(editor1, 1)",
+                  // new time
+                  "NodeEditorFuncs 9 new time(editor1, 3, 0.125)",
+                  "LW Scene Info 4 render camera(0.125)",
+                  "LW Item Info 4 10 parameter(camera1, 2, 0.125)",
+                  "LW Item Info 4 10 parameter(camera1, 3, 0.125)",
+                  "LW Item Info 4 10 parameter(camera1, 4, 0.125)",
+                  "LW Item Info 4 10 parameter(camera1, 8, 0.125)",
+                  "LW Item Info 4 10 parameter(camera1, 7, 0.125)",
+                  "NodeEditorFuncs 20 notify(editor1, 1)",
+                  "LW Camera Info 5 7 flags(camera1)",
+                  "LW Camera Evaluation Funcs 2 5 new time(evaluator1, 3, 0.125)",
+                  "LW Camera Info 5 9 pixel aspect(camera1, 0.125)",
+                  "LW Camera Info 5 1 zoom factor(camera1, 0.125)",
+                  "NodeEditorFuncs 9 new time(editor1, 3, 0.125)",
+                  "NodeEditorFuncs 20 notify(editor1, 1)",
+                  // cleanup
+                  "NodeEditorFuncs 10 cleanup(editor1)",
+                  "LW Camera Evaluation Funcs 2 4 cleanup(evaluator1)",
+                  "LW Camera Evaluation Funcs 2 2 destroy(evaluator1)",
+              }));
     EXPECT_EQ(as(inst)->cameraEval, nullptr);
 }
 

@@ -1,5 +1,7 @@
 // The per-pixel evaluation: the ray it casts, hits and misses, what reaches
 // the nodal record, and what the pixel sample node's outputs deliver.
+#include "host/pixel.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -7,7 +9,6 @@
 #include <vector>
 
 #include "host/network_eval.h"
-#include "host/pixel.h"
 #include "host/scene_states.h"
 #include "module_fixture.h"
 
@@ -30,7 +31,7 @@ struct CheckedPixel : ScriptedPixel {
 };
 
 class PixelTest : public ModuleTest {
-protected:
+  protected:
     void SetUp() override {
         ModuleTest::SetUp();
         ASSERT_EQ(activateFilter(), kActivateOk);
@@ -61,7 +62,9 @@ protected:
     Node& sampleNode() { return host.addPluginNode(editor(), "pexil_PFOut"); }
     void connect(Node& n, const char* out) { editor().connect(*n.output(out), output()); }
     // What a sample node output delivers now.
-    static ValueSlot value(Node& n, const std::string& out) { return EvaluateOutput(*n.output(out), nullptr); }
+    static ValueSlot value(Node& n, const std::string& out) {
+        return EvaluateOutput(*n.output(out), nullptr);
+    }
     // A hit whose shading record carries a distinct value in every member the filter reads.
     void scriptHit() {
         HostShadingRecord& s = px.shading;
@@ -85,7 +88,8 @@ std::array<double, 3> Unit(std::array<double, 3> v) {
     return {v[0] / l, v[1] / l, v[2] / l};
 }
 
-void ExpectRay(const std::array<double, 6>& ray, std::array<double, 3> origin, std::array<double, 3> dir) {
+void ExpectRay(const std::array<double, 6>& ray, std::array<double, 3> origin,
+               std::array<double, 3> dir) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_NEAR(ray[i], origin[i], 1e-12) << "origin " << i;
         EXPECT_NEAR(ray[3 + i], dir[i], 1e-12) << "direction " << i;
@@ -116,8 +120,8 @@ TEST_F(PixelTest, PixelAspectScalesFilmXAndTheOffsetIsTakenPerComponent) {
 
 TEST_F(PixelTest, DistanceDecidesHitOrMiss) {
     const std::pair<double, bool> cases[] = {
-        {-1.0, false}, {-1e-300, false}, {kNaN, false}, {-kInf, false},
-        {0.0, true},   {-0.0, true},     {1e-300, true}, {7.5, true}, {kInf, true},
+        {-1.0, false}, {-1e-300, false}, {kNaN, false}, {-kInf, false}, {0.0, true},
+        {-0.0, true},  {1e-300, true},   {7.5, true},   {kInf, true},
     };
     for (const auto& [distance, hit] : cases) {
         SCOPED_TRACE(distance);
@@ -135,11 +139,12 @@ TEST_F(PixelTest, AMissWritesThePixelBackUnchanged) {
     EXPECT_EQ(r.rgba, px.rgba);
     EXPECT_EQ(r.writes, 1);
     EXPECT_EQ(std::memcmp(&before, &as(inst)->nodalAccess, sizeof before), 0);
-    EXPECT_EQ(host.trace().texts(), (std::vector<std::string>{
-                                        "PixelAccess get values(32, 4)",
-                                        "PixelAccess ray shade(0, 0, -5, -0.361305, 0.25624, 0.896549)",
-                                        "PixelAccess set rgba(0.25, 0.5, 0.75, 0.625)",
-                                    }));
+    EXPECT_EQ(host.trace().texts(),
+              (std::vector<std::string>{
+                  "PixelAccess get values(32, 4)",
+                  "PixelAccess ray shade(0, 0, -5, -0.361305, 0.25624, 0.896549)",
+                  "PixelAccess set rgba(0.25, 0.5, 0.75, 0.625)",
+              }));
     EXPECT_TRUE(px.recordWasClear);
 }
 
@@ -150,15 +155,16 @@ TEST_F(PixelTest, AHitWithAnUnconnectedRootKeepsTheColourButPublishesTheHit) {
     EXPECT_EQ(editor().userData, inst);
     EXPECT_EQ(as(inst)->nodalAccess.bumpHeight, 0.29);
     const std::string data = PointerText(inst);
-    EXPECT_EQ(host.trace().texts(), (std::vector<std::string>{
-                                        "PixelAccess get values(32, 4)",
-                                        "PixelAccess ray shade(0, 0, -5, -0.361305, 0.25624, 0.896549)",
-                                        "PixelAccess get values(13, 3)",
-                                        "PixelAccess get values(14, 3)",
-                                        "NodeEditorFuncs 14 set user data(editor1, " + data + ")",
-                                        "NodeInputFuncs 4 connected(editor1.root.Output)",
-                                        "PixelAccess set rgba(0.25, 0.5, 0.75, 0.625)",
-                                    }));
+    EXPECT_EQ(host.trace().texts(),
+              (std::vector<std::string>{
+                  "PixelAccess get values(32, 4)",
+                  "PixelAccess ray shade(0, 0, -5, -0.361305, 0.25624, 0.896549)",
+                  "PixelAccess get values(13, 3)",
+                  "PixelAccess get values(14, 3)",
+                  "NodeEditorFuncs 14 set user data(editor1, " + data + ")",
+                  "NodeInputFuncs 4 connected(editor1.root.Output)",
+                  "PixelAccess set rgba(0.25, 0.5, 0.75, 0.625)",
+              }));
 }
 
 TEST_F(PixelTest, AConnectedRootGivesTheNetworkColourAndThePixelsOwnAlpha) {
@@ -176,22 +182,51 @@ TEST_F(PixelTest, AConnectedRootGivesTheNetworkColourAndThePixelsOwnAlpha) {
 TEST_F(PixelTest, EveryMappedShadingMemberReachesTheNodalRecordUnchanged) {
     // A different byte everywhere, so that a member taken from the wrong place shows.
     auto* bytes = reinterpret_cast<unsigned char*>(&px.shading);
-    for (std::size_t i = 0; i < sizeof px.shading; ++i) bytes[i] = static_cast<unsigned char>(i * 7 + 1);
+    for (std::size_t i = 0; i < sizeof px.shading; ++i)
+        bytes[i] = static_cast<unsigned char>(i * 7 + 1);
     px.distance = 1.0;
     run();
     struct Row {
         std::size_t nodal, shading, size;
     };
     const Row rows[] = {
-        {0, 0, 4},       {4, 4, 4},       {8, 8, 24},      {32, 32, 24},    {56, 56, 24},
-        {80, 280, 24},   {104, 416, 24},  {128, 88, 24},   {152, 112, 8},   {160, 80, 8},
-        {168, 120, 8},   {176, 440, 8},   {184, 128, 72},  {256, 200, 72},  {328, 384, 4},
-        {332, 744, 4},   {336, 388, 4},   {340, 392, 4},   {344, 396, 4},   {352, 404, 4},
-        {356, 408, 4},   {360, 272, 4},   {364, 276, 4},   {368, 488, 16},  {448, 568, 4},
-        {456, 632, 8},   {464, 640, 4},   {468, 400, 4},
+        {0, 0, 4},
+        {4, 4, 4},
+        {8, 8, 24},
+        {32, 32, 24},
+        {56, 56, 24},
+        {80, 280, 24},
+        {104, 416, 24},
+        {128, 88, 24},
+        {152, 112, 8},
+        {160, 80, 8},
+        {168, 120, 8},
+        {176, 440, 8},
+        {184, 128, 72},
+        {256, 200, 72},
+        {328, 384, 4},
+        {332, 744, 4},
+        {336, 388, 4},
+        {340, 392, 4},
+        {344, 396, 4},
+        {352, 404, 4},
+        {356, 408, 4},
+        {360, 272, 4},
+        {364, 276, 4},
+        {368, 488, 16},
+        {448, 568, 4},
+        {456, 632, 8},
+        {464, 640, 4},
+        {468, 400, 4},
         // The per-entry blocks, entry by entry.
-        {384, 504, 4},   {388, 508, 4},   {392, 512, 4},   {396, 516, 4},
-        {400, 520, 12},  {412, 532, 12},  {424, 544, 12},  {436, 556, 12},
+        {384, 504, 4},
+        {388, 508, 4},
+        {392, 512, 4},
+        {396, 516, 4},
+        {400, 520, 12},
+        {412, 532, 12},
+        {424, 544, 12},
+        {436, 556, 12},
     };
     const auto* nodal = reinterpret_cast<const unsigned char*>(&as(inst)->nodalAccess);
     std::vector<bool> written(sizeof(HostNodalAccess), false);
@@ -230,8 +265,9 @@ TEST_F(PixelTest, ACameraWithItsOwnRaysIsAskedForEachPixelsRay) {
     startFrame();
     host.trace().clear();
     run(0, 0);
-    EXPECT_EQ(host.trace().texts(kCameraEvalFuncsName),
-              std::vector<std::string>{"LW Camera Evaluation Funcs 2 8 ray(evaluator2, 0, 0, 0, 0, 0)"});
+    EXPECT_EQ(
+        host.trace().texts(kCameraEvalFuncsName),
+        std::vector<std::string>{"LW Camera Evaluation Funcs 2 8 ray(evaluator2, 0, 0, 0, 0, 0)"});
     // Parallel rays: each starts on the film plane and runs along the forward axis.
     ExpectRay(px.rays.back(), {-1.33125 * 2, 0.99791666666666667 * 2, -5}, {0, 0, 1});
     EXPECT_NEAR(as(inst)->camera.rayOrigin[0], -2.6625, 1e-12);
@@ -317,9 +353,11 @@ TEST_F(SampleNodeTest, CreateMakesTheOutputsInOrderAndColoursTheNode) {
     EXPECT_TRUE(n.inputs.empty());
     EXPECT_EQ(n.color, (std::array<int, 3>{10, 40, 10}));
     const std::vector<std::string> calls = host.trace().texts();
-    const auto first = std::find(calls.begin(), calls.end(), "NodeFuncs 3 channel group(editor1.node1)");
+    const auto first =
+        std::find(calls.begin(), calls.end(), "NodeFuncs 3 channel group(editor1.node1)");
     ASSERT_NE(first, calls.end());
-    EXPECT_EQ(*(first + 1), "Animation Envelopes 3 create group(group:Camera/editor1.node1, PF_output)");
+    EXPECT_EQ(*(first + 1),
+              "Animation Envelopes 3 create group(group:Camera/editor1.node1, PF_output)");
     EXPECT_EQ(*(first + 2), "NodeOutputFuncs 1 create(editor1.node1, 1, Color)");
     EXPECT_EQ(*(first + 27), "NodeOutputFuncs 1 create(editor1.node1, 2, sy)");
     EXPECT_EQ(*(first + 28), "NodeFuncs 5 set colour(editor1.node1, 10, 40, 10)");
@@ -373,7 +411,8 @@ TEST_F(SampleNodeTest, TwoNodesAgree) {
     Node& b = sampleNode();
     scriptHit();
     run(10, 20);
-    for (const Expected& e : kAfterHit) EXPECT_EQ(value(a, e.name).value, value(b, e.name).value) << e.name;
+    for (const Expected& e : kAfterHit)
+        EXPECT_EQ(value(a, e.name).value, value(b, e.name).value) << e.name;
 }
 
 TEST_F(SampleNodeTest, NetworksFromTheNodeFilterThePixel) {
@@ -410,8 +449,8 @@ TEST_F(SampleNodeTest, TheNodeHasNoDataOfItsOwnAndLoadsBackFromAScene) {
               "  Connect 1 SpecularShading 0 Output\n"
               "}\n");
 
-    std::vector<SceneNode> parsed =
-        parseSceneText("Plugin PixelFilterHandler 1 pexil_node\n" + w.text() + "EndPlugin\n", "s", {"Plugin"});
+    std::vector<SceneNode> parsed = parseSceneText(
+        "Plugin PixelFilterHandler 1 pexil_node\n" + w.text() + "EndPlugin\n", "s", {"Plugin"});
     SceneLoadState load(host, parsed[0], "s", {}, "pexil_node");
     filter.inst.load(inst, load.record());
     load.finish();

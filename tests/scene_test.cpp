@@ -93,8 +93,7 @@ TEST_F(SceneFiles, MalformedScenesNameFileLineAndBlock) {
         {head + "Size 3 4\n", "bad.scene:2: unknown keyword 'Size'"},
         {head + "FrameSize 640\n",
          "bad.scene:2: FrameSize takes 2 arguments: width and height in pixels"},
-        {head + "FrameSize 640 x\n",
-         "bad.scene:2: FrameSize: 'x' is not a number"},
+        {head + "FrameSize 640 x\n", "bad.scene:2: FrameSize: 'x' is not a number"},
         {head + plugin + "  { Nodes\n  }\n",
          "bad.scene:4: in Plugin PixelFilterHandler 1 pexil_node: end of file while section Plugin "
          "opened on line 2 is still open; expected EndPlugin"},

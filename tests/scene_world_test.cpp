@@ -1,12 +1,13 @@
 // The world part of scene files: settings, cameras, surfaces, objects and
 // lights, read, written back and turned into the host's cameras.
+#include "host/scene_world.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
 #include "host/host.h"
-#include "host/scene_world.h"
 
 namespace pexil::host {
 namespace {
@@ -14,7 +15,8 @@ namespace {
 SceneWorld Read(const std::string& text) {
     WorldReader r("w.scene");
     for (const SceneNode& n : parseSceneText(text, "w.scene", {"Plugin"}))
-        if (!r.read(n)) throw SceneError("w.scene", n.line, "", "not a world statement: " + n.keyword);
+        if (!r.read(n))
+            throw SceneError("w.scene", n.line, "", "not a world statement: " + n.keyword);
     return r.finish();
 }
 
@@ -100,24 +102,32 @@ TEST(SceneWorld, ErrorsNameLineBlockAndWhat) {
     };
     const Case cases[] = {
         {"FrameSize 0 10\n", "w.scene:1: FrameSize: '0' is not a whole number from 1 to 65536"},
-        {"FrameSize 10 10\nFrameSize 10 10\n", "w.scene:2: FrameSize is given twice (first on line 1)"},
+        {"FrameSize 10 10\nFrameSize 10 10\n",
+         "w.scene:2: FrameSize is given twice (first on line 1)"},
         {"FrameRange 5 1\n", "w.scene:1: FrameRange: the last frame comes before the first"},
-        {"Antialiasing 3\n", "w.scene:1: Antialiasing takes a square number of samples (1, 4, 9, 16, ...), not 3"},
+        {"Antialiasing 3\n",
+         "w.scene:1: Antialiasing takes a square number of samples (1, 4, 9, 16, ...), not 3"},
         {"Background 1 1\n", "w.scene:1: Background takes 3 arguments: red, green and blue"},
-        {"{ Surface S\n  Glow 1\n}\n", "w.scene:2: in { Surface S: unknown keyword 'Glow' in a surface"},
-        {"{ Surface S\n  Reflection 1.5\n}\n", "w.scene:2: in { Surface S: Reflection must be from 0 to 1, not 1.5"},
-        {"{ Surface S\n  Color 1 x 0\n}\n", "w.scene:2: in { Surface S: Color: 'x' is not a number"},
-        {"{ Surface S\n  Diffuse 1\n  Diffuse 1\n}\n", "w.scene:3: in { Surface S: Diffuse is given twice"},
+        {"{ Surface S\n  Glow 1\n}\n",
+         "w.scene:2: in { Surface S: unknown keyword 'Glow' in a surface"},
+        {"{ Surface S\n  Reflection 1.5\n}\n",
+         "w.scene:2: in { Surface S: Reflection must be from 0 to 1, not 1.5"},
+        {"{ Surface S\n  Color 1 x 0\n}\n",
+         "w.scene:2: in { Surface S: Color: 'x' is not a number"},
+        {"{ Surface S\n  Diffuse 1\n  Diffuse 1\n}\n",
+         "w.scene:3: in { Surface S: Diffuse is given twice"},
         {"{ Surface\n}\n", "w.scene:1: { Surface needs a name"},
         {"{ Surface S\n}\n{ Surface S\n}\n", "w.scene:3: surface S is defined twice"},
         {"{ Object O\n  Surface S\n}\n", "w.scene:1: object O needs a shape: Sphere, Plane or Box"},
         {"{ Object O\n  Sphere\n}\n", "w.scene:1: object O needs a Surface"},
-        {"{ Object O\n  Sphere\n  Box\n  Surface S\n}\n", "w.scene:3: in { Object O: an object has one shape"},
+        {"{ Object O\n  Sphere\n  Box\n  Surface S\n}\n",
+         "w.scene:3: in { Object O: an object has one shape"},
         {"{ Object O\n  Sphere\n  Radius 0\n  Surface S\n}\n",
          "w.scene:3: in { Object O: Radius must be above 0, not 0"},
         {"{ Object O\n  Sphere\n  Surface S\n}\n", "w.scene:3: object O: no surface named S"},
         {"{ Light L\n  Intensity 1\n}\n", "w.scene:1: light L needs a kind: Distant or Point"},
-        {"{ Light L\n  Point\n  Shadows maybe\n}\n", "w.scene:3: in { Light L: Shadows takes on or off"},
+        {"{ Light L\n  Point\n  Shadows maybe\n}\n",
+         "w.scene:3: in { Light L: Shadows takes on or off"},
         {"{ Camera C\n  LookAt 0 0 1\n  Rotation 0 0 0\n}\n",
          "w.scene:3: in { Camera C: a camera takes LookAt or Rotation, not both"},
         {"{ Camera C\n  Zoom -1\n}\n", "w.scene:2: in { Camera C: Zoom must be above 0, not -1"},
