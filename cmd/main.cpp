@@ -144,6 +144,7 @@ std::pair<int, int> ParsePair(const std::string& text, char separator, const cha
 int main(int argc, char** argv) {
     CLI::App app{"pexil-host: the stand-in host for the pexil pixel filter module"};
     app.require_subcommand(1);
+    app.fallthrough();  // --module may come after the subcommand too
     std::string module;
     app.add_option("--module", module, "Module file (default: pexil.so beside this program)");
 

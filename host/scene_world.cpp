@@ -342,6 +342,8 @@ bool WorldReader::read(const SceneNode& n) {
             r.fail(c, "unknown keyword '" + c.keyword + "' in an object");
         }
         if (!shaped) r.fail(n, "object " + o.name + " needs a shape: Sphere, Plane or Box");
+        if (o.kind == ShapeKind::Plane && o.normal == Vec3{0, 0, 0})
+            r.fail(n, "plane " + o.name + " needs a Normal that is not zero");
         if (surface == nullptr) r.fail(n, "object " + o.name + " needs a Surface");
         for (const Object& other : w.objects)
             if (other.name == o.name) r.fail(n, "object " + o.name + " is defined twice");
@@ -374,6 +376,8 @@ bool WorldReader::read(const SceneNode& n) {
             r.fail(c, "unknown keyword '" + c.keyword + "' in a light");
         }
         if (!kinded) r.fail(n, "light " + l.name + " needs a kind: Distant or Point");
+        if (l.kind == LightKind::Distant && l.direction == Vec3{0, 0, 0})
+            r.fail(n, "light " + l.name + " needs a Direction that is not zero");
         for (const Light& other : w.lights)
             if (other.name == l.name) r.fail(n, "light " + l.name + " is defined twice");
         w.lights.push_back(l);

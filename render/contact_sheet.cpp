@@ -62,7 +62,9 @@ Image OutputsSheet(host::Host& host, host::Scene& scene, const RenderOptions& op
         if (!colour)
             std::snprintf(range, sizeof range, seen ? "%.3g .. %.3g" : "no hits", low[k], high[k]);
         DrawText(sheet, x0 + 2, y0 + 4 + TextHeight(), range, {0.7f, 0.7f, 0.7f, 1});
-        const double span = seen && high[k] > low[k] ? high[k] - low[k] : 1.0;
+        // A scalar that never changes shows as itself, so 1 is white and 0 black.
+        const bool varies = seen && high[k] > low[k];
+        const double span = varies ? high[k] - low[k] : 1.0, base = varies ? low[k] : 0.0;
         for (int y = 0; y < h; ++y) {
             for (int x = 0; x < w; ++x) {
                 const double* sum = &sums[((k * h + y) * w + x) * 3];
@@ -72,7 +74,7 @@ Image OutputsSheet(host::Host& host, host::Scene& scene, const RenderOptions& op
                 const double coverage = static_cast<double>(n) / samples;
                 for (int c = 0; c < 3; ++c) {
                     const double mean = n > 0 ? sum[c] / n : 0.0;
-                    const double shown = colour ? mean : (mean - low[k]) / span;
+                    const double shown = colour ? mean : (mean - base) / span;
                     px[c] = static_cast<float>(n > 0 ? shown * coverage : 0.0);
                 }
                 px[3] = 1;
