@@ -60,7 +60,7 @@ std::optional<std::size_t> findBadByte(std::string_view s) {
 std::string bareWordProblem(std::string_view s) {
     if (s.empty()) return "is empty";
     if (s[0] == '{' || s[0] == '}') return std::string("starts with '") + s[0] + "'";
-    if (s[0] == '#') return "starts with '#' (comments must be on a line of their own)";
+    if (s[0] == '#') return "starts with '#'";
     for (const char ch : s) {
         const auto c = static_cast<unsigned char>(ch);
         if (c == ' ') return "contains a space";
@@ -156,6 +156,8 @@ class Parser {
         for (;;) {
             while (i < s.size() && isSpace(i)) ++i;
             if (i == s.size()) return out;
+            // A '#' where a token would start begins a comment to the end of the line.
+            if (s[i] == '#') return out;
             Token t{"", s[i] == '"', static_cast<int>(i) + 1};
             if (!t.quoted) {
                 const std::size_t start = i;

@@ -97,6 +97,17 @@ TEST(SceneTextParse, EmptyAndCommentOnlyTextsHaveNoStatements) {
     EXPECT_TRUE(parse("\n\n   \n# only a comment\n\t# another").empty());
 }
 
+TEST(SceneTextParse, ACommentMayEndAStatementButNotAQuotedString) {
+    const auto nodes = parse("Size 3 # meters\n{ Box # the crate\n  Name \"#1\" #first\n}\n");
+    ASSERT_EQ(nodes.size(), 2u);
+    ASSERT_EQ(nodes[0].args.size(), 1u);
+    EXPECT_EQ(nodes[0].args[0].text, "3");
+    EXPECT_TRUE(nodes[1].args.empty());
+    ASSERT_EQ(nodes[1].children.size(), 1u);
+    ASSERT_EQ(nodes[1].children[0].args.size(), 1u);
+    EXPECT_EQ(nodes[1].children[0].args[0].text, "#1");
+}
+
 struct RoundTripCase {
     const char* name;
     std::string input;
@@ -229,9 +240,7 @@ TEST(SceneTextErrors, FirstSyntaxErrorIsReportedWithFileLineAndBlock) {
         {"{ \"Nodes\"\n",
          "scene.pxs:1: the block name after '{' must be a bare word, not a quoted string"},
         {"{Nodes\n", "scene.pxs:1: '{' must be followed by a space and the block name"},
-        {"{ #x\n",
-         "scene.pxs:1: block name at column 3 is not valid: it starts with '#' "
-         "(comments must be on a line of their own)"},
+        {"{ #x\n", "scene.pxs:1: '{' without a block name"},
         {"{ Nodes\n} x\n", "scene.pxs:2: in { Nodes: unexpected text after '}'"},
         {"{ Nodes\n}}\n", "scene.pxs:2: in { Nodes: unexpected text after '}'"},
         // Sections.
@@ -260,9 +269,6 @@ TEST(SceneTextErrors, FirstSyntaxErrorIsReportedWithFileLineAndBlock) {
         {"A\\B 1\n", "scene.pxs:1: keyword at column 1 is not valid: it contains '\\'"},
         {"A\rB 1\n",
          "scene.pxs:1: keyword at column 1 is not valid: it contains control character 0x0D"},
-        {"Size 3 # meters\n",
-         "scene.pxs:1: bare word at column 8 must be quoted: it starts with '#' (comments must be "
-         "on a line of their own)"},
         {"Surface Foo {\n",
          "scene.pxs:1: bare word at column 13 must be quoted: it starts with '{'"},
         {"Name a\"b\"\n", "scene.pxs:1: bare word at column 6 must be quoted: it contains '\"'"},
