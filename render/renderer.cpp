@@ -1,7 +1,9 @@
 #include "render/renderer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -12,25 +14,48 @@
 namespace pexil::render {
 namespace {
 
+// One camera sample on its way through the filters.
+struct Sample {
+    int x, s;
+    double sx, sy;
+    SampleValues values;
+    // The camera ray, shaded before the filters take their turn: a filter that
+    // casts this same ray gets this answer instead of a second trace, which
+    // keeps the tracing out of the part where samples wait for each other.
+    double rayStart[3], rayDirection[3];
+    HostShadingRecord rayRecord;
+    double rayDistance;
+};
+
 // What the filters read of one sample, and how the host shades their rays.
 struct SamplePixel : host::PixelSource {
     const Tracer* tracer = nullptr;
-    SampleValues* values_ = nullptr;
-    uint32_t x = 0, y = 0, sample = 0, thread = 0;
-    bool hit = false;
+    Sample* sample = nullptr;
+    uint32_t y = 0, thread = 0;
+
+    bool isPrepared(const double* start, const double* direction) const {
+        // The filter forms the same ray by its own arithmetic: allow for rounding.
+        for (int i = 0; i < 3; ++i) {
+            const double scale = std::max(1.0, std::fabs(sample->rayStart[i]));
+            if (std::fabs(start[i] - sample->rayStart[i]) > 1e-9 * scale) return false;
+            if (std::fabs(direction[i] - sample->rayDirection[i]) > 1e-12) return false;
+        }
+        return true;
+    }
 
     void values(int32_t type, int32_t count, float* out) override {
+        const SampleValues& v = sample->values;
         const float* from = nullptr;
         int32_t available = 0;
         switch (type) {
             case kBufferRgba:
-                from = values_->rgba.data(), available = 4;
+                from = v.rgba.data(), available = 4;
                 break;
             case kBufferDiffuseShading:
-                from = values_->diffuse.data(), available = 3;
+                from = v.diffuse.data(), available = 3;
                 break;
             case kBufferSpecularShading:
-                from = values_->specular.data(), available = 3;
+                from = v.specular.data(), available = 3;
                 break;
             default:
                 break;
@@ -39,12 +64,18 @@ struct SamplePixel : host::PixelSource {
     }
     double shade(const double* start, const double* direction,
                  HostShadingRecord* shading) override {
-        const double distance = tracer->shade(start, direction, shading);
+        double distance;
+        if (isPrepared(start, direction)) {
+            std::memcpy(shading, &sample->rayRecord, sizeof sample->rayRecord);
+            distance = sample->rayDistance;
+        } else {
+            distance = tracer->shade(start, direction, shading);
+        }
         if (distance >= 0) {
             // The members only the frame loop knows.
-            shading->pixelX = x;
+            shading->pixelX = static_cast<uint32_t>(sample->x);
             shading->pixelY = y;
-            shading->sampleIndex = sample;
+            shading->sampleIndex = static_cast<uint32_t>(sample->s);
             shading->threadIndex = thread;
         }
         return distance;
@@ -99,41 +130,52 @@ void Renderer::frameImage(int frame, Image& image, std::size_t& tilesDone, std::
             SamplePixel pixel;
             pixel.tracer = &tracer;
             pixel.thread = thread;
+            const bool filtering = (options_.filters && !scene_.filters().empty()) || onSample;
+            std::vector<Sample> row;  // the samples of one row of a tile
             for (int t = next++; t < tilesX * tilesY; t = next++) {
                 const int x0 = (t % tilesX) * tile, y0 = (t / tilesX) * tile;
+                const int x1 = std::min(x0 + tile, settings_.width);
                 for (int y = y0; y < std::min(y0 + tile, settings_.height); ++y) {
-                    for (int x = x0; x < std::min(x0 + tile, settings_.width); ++x) {
-                        float sum[4] = {0, 0, 0, 0};
+                    row.clear();
+                    for (int x = x0; x < x1; ++x) {
                         for (int s = 0; s < samples; ++s) {
                             // A square grid of samples; the sample point is (sx + 0.5, sy + 0.5).
-                            const double sx = x + (s % side + 0.5) / side - 0.5;
-                            const double sy = y + (s / side + 0.5) / side - 0.5;
-                            SampleValues v = tracer.sample(camera, sx, sy, time);
-                            bool hit = false;
-                            if (options_.filters || onSample) {
-                                std::lock_guard<std::mutex> lock(filterLock);
-                                pixel.values_ = &v;
-                                pixel.x = static_cast<uint32_t>(x);
-                                pixel.y = static_cast<uint32_t>(y);
-                                pixel.sample = static_cast<uint32_t>(s);
-                                if (options_.filters) {
-                                    for (const host::FilterSlot& f : scene_.filters()) {
-                                        const host::PixelResult r = host::EvaluatePixel(
-                                            host_, f.records->filter, f.instance, sx, sy, pixel);
-                                        v.rgba = r.rgba;
-                                    }
-                                }
-                                if (onSample) {
-                                    HostShadingRecord probe{};
-                                    double start[3], dir[3];
-                                    camera.ray(sx, sy, settings_.width, settings_.height, time,
-                                               start, dir);
-                                    hit = tracer.shade(start, dir, &probe) >= 0;
-                                    onSample({x, y, s, sx, sy, hit, v.rgba.data()});
-                                }
-                            }
-                            for (int c = 0; c < 4; ++c) sum[c] += v.rgba[c];
+                            Sample& m = row.emplace_back();
+                            m.x = x;
+                            m.s = s;
+                            m.sx = x + (s % side + 0.5) / side - 0.5;
+                            m.sy = y + (s / side + 0.5) / side - 0.5;
+                            m.values = tracer.sample(camera, m.sx, m.sy, time);
+                            if (!filtering) continue;
+                            camera.ray(m.sx, m.sy, settings_.width, settings_.height, time,
+                                       m.rayStart, m.rayDirection);
+                            std::memset(&m.rayRecord, 0, sizeof m.rayRecord);
+                            m.rayDistance = tracer.shade(m.rayStart, m.rayDirection, &m.rayRecord);
                         }
+                    }
+                    if (filtering) {
+                        // One sample at a time through the filters, the row in one turn.
+                        std::lock_guard<std::mutex> lock(filterLock);
+                        pixel.y = static_cast<uint32_t>(y);
+                        for (Sample& m : row) {
+                            pixel.sample = &m;
+                            if (options_.filters)
+                                for (const host::FilterSlot& f : scene_.filters())
+                                    m.values.rgba =
+                                        host::EvaluatePixel(host_, f.records->filter, f.instance,
+                                                            m.sx, m.sy, pixel)
+                                            .rgba;
+                            if (onSample)
+                                onSample({m.x, y, m.s, m.sx, m.sy, m.rayDistance >= 0,
+                                          m.values.rgba.data()});
+                        }
+                    }
+                    for (int x = x0; x < x1; ++x) {
+                        float sum[4] = {0, 0, 0, 0};
+                        for (int s = 0; s < samples; ++s)
+                            for (int c = 0; c < 4; ++c)
+                                sum[c] += row[static_cast<std::size_t>((x - x0) * samples + s)]
+                                              .values.rgba[c];
                         float* out = image.at(x, y);
                         for (int c = 0; c < 4; ++c) out[c] = sum[c] / samples;
                     }
