@@ -1,13 +1,19 @@
 // The node editor's own format for a network inside a scene file:
 //
-//   { Node 1 Constant
-//     Input Value 1 0.5 0.25
+//   { Node 1 Gradient
+//     Input Input 0
+//     Setting Key 0 0 0 0
+//     Setting Key 1 1 0.5 0.25
 //   }
+//   { Node 2 pexil_PFOut
+//   }
+//   Connect 2 Shading 1 Input
 //   Connect 1 Color 0 Output
 //
 // Each node is a block with its id and type, holding the stored values of its
-// inputs; connections follow, from a node's output to an input (node 0 is the
-// root, whose inputs the editor's owner defines).
+// inputs, its settings (built-in types) or a Data block its server wrote
+// (plug-in nodes); connections follow, from a node's output to an input (node
+// 0 is the root, whose inputs the editor's owner defines).
 #pragma once
 
 #include <string>

@@ -77,6 +77,7 @@ class NodeEditor {
     HostChannelGroupID channelGroup = nullptr;
     std::vector<int32_t> notifications;  // every event of operation 20, in order
     int presented = 0;                   // times operation 21 was called
+    int rendering = 0;  // inits (operation 8) not yet matched by a cleanup (operation 10)
 
     Node& root() { return *root_; }
     const std::vector<std::unique_ptr<Node>>& nodes() const { return nodes_; }

@@ -124,21 +124,36 @@ int32_t PX_CDECL EdLoad(NodeEditorID id, const HostLoadState* load) noexcept {
 int32_t PX_CDECL EdInit(NodeEditorID id, int32_t mode) noexcept {
     return Guard<int32_t>("NodeEditorFuncs 8 init", 0, [&]() -> int32_t {
         TRACE(kEd, 8, "init", {Name(id), Int(mode)});
-        return H().editor(id, "NodeEditorFuncs 8 init") != nullptr ? 1 : 0;
+        NodeEditor* e = H().editor(id, "NodeEditorFuncs 8 init");
+        if (e == nullptr) return 0;
+        ++e->rendering;
+        return 1;
     });
 }
 
 int32_t PX_CDECL EdNewTime(NodeEditorID id, int32_t frame, double time) noexcept {
     return Guard<int32_t>("NodeEditorFuncs 9 new time", 0, [&]() -> int32_t {
         TRACE(kEd, 9, "new time", {Name(id), Int(frame), Num(time)});
-        return H().editor(id, "NodeEditorFuncs 9 new time") != nullptr ? 1 : 0;
+        NodeEditor* e = H().editor(id, "NodeEditorFuncs 9 new time");
+        if (e == nullptr) return 0;
+        if (e->rendering == 0) {
+            H().reportMisuse("NodeEditorFuncs 9 new time: " + Name(id) +
+                             " is not rendering (operation 8 comes first)");
+            return 0;
+        }
+        return 1;
     });
 }
 
 void PX_CDECL EdCleanup(NodeEditorID id) noexcept {
     GuardVoid("NodeEditorFuncs 10 cleanup", [&] {
         TRACE(kEd, 10, "cleanup", {Name(id)});
-        H().editor(id, "NodeEditorFuncs 10 cleanup");
+        NodeEditor* e = H().editor(id, "NodeEditorFuncs 10 cleanup");
+        if (e == nullptr) return;
+        if (e->rendering == 0)
+            H().reportMisuse("NodeEditorFuncs 10 cleanup: " + Name(id) + " is not rendering");
+        else
+            --e->rendering;
     });
 }
 

@@ -158,9 +158,13 @@ TEST_F(CameraSetupTest, WithoutAnEvaluatorNoneIsUsedOrReleased) {
     init(1);
     newTime(1, 0.0);
     cleanup();
-    cleanup();  // a second cleanup releases nothing either
+    cleanup();  // a careless host's second cleanup releases nothing either
     EXPECT_EQ(host.trace().texts(kCameraEvalFuncsName),
               std::vector<std::string>{"LW Camera Evaluation Funcs 2 1 create(camera1)"});
+    // The host itself notices the unpaired cleanup reaching the editor.
+    EXPECT_EQ(host.misuse(),
+              std::vector<std::string>{"NodeEditorFuncs 10 cleanup: editor1 is not rendering"});
+    host.clearMisuse();
 }
 
 TEST_F(CameraSetupTest, ACopyMadeDuringARenderKeepsItsOwnEvaluator) {
