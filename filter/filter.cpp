@@ -57,6 +57,7 @@ extern "C" HostError PX_CDECL FilterCopy(void* to, void* from) noexcept {
     const FilterInstance* src = AsFilter(from);
     // Everything is copied except the camera evaluator: each instance releases
     // the one it made, so two instances must never hold the same one.
+    if (dst == src) return nullptr;  // a copy onto itself changes nothing
     HostCameraEvaluatorID ownEvaluator = dst->cameraEval;
     std::memcpy(dst, src, sizeof(FilterInstance));
     dst->cameraEval = ownEvaluator;

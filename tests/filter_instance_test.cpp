@@ -135,6 +135,16 @@ TEST_F(FilterInstanceTest, CopyTakesEverythingButTheCameraEvaluator) {
     destroy(dst);
 }
 
+TEST_F(FilterInstanceTest, CopyOntoItselfChangesNothing) {
+    void* inst = create();
+    as(inst)->camera.zoom = 4.0;
+    std::vector<unsigned char> before(sizeof(FilterInstance));
+    std::memcpy(before.data(), inst, before.size());
+    EXPECT_EQ(filter.inst.copy(inst, inst), nullptr);
+    EXPECT_EQ(std::memcmp(before.data(), inst, before.size()), 0);
+    destroy(inst);
+}
+
 TEST_F(FilterInstanceTest, SaveWritesOneNodesBlockWithTheEditorsNetwork) {
     void* inst = create();
     NodeEditor& e = *lastEditor();
