@@ -115,6 +115,21 @@ class BlockReader {
         }
         return false;
     }
+    // A line that is one of the words of `table` (no arguments) picks the
+    // record's kind; only one such line per block.
+    template <typename Kind, std::size_t N>
+    bool kind(const SceneNode& line, const std::pair<const char*, Kind> (&table)[N], Kind& out,
+              bool& chosen, const char* once) const {
+        for (const auto& [word, value] : table) {
+            if (line.keyword != word) continue;
+            if (chosen) fail(line, once);
+            numbers(line, 0);
+            out = value;
+            chosen = true;
+            return true;
+        }
+        return false;
+    }
     std::string name(std::size_t minArgs = 1) const {
         if (block_.args.size() != minArgs || block_.args[0].text.empty())
             fail(block_, "{ " + block_.keyword + " needs a name");
@@ -323,15 +338,7 @@ bool WorldReader::read(const SceneNode& n) {
         const SceneNode* surface = nullptr;
         for (const SceneNode& c : n.children) {
             if (r.field(c, std::begin(kObjectFields), std::end(kObjectFields), o)) continue;
-            bool shape = false;
-            for (const auto& [word, kind] : kShapes) {
-                if (c.keyword != word) continue;
-                if (shaped) r.fail(c, "an object has one shape");
-                r.numbers(c, 0);
-                o.kind = kind;
-                shaped = shape = true;
-            }
-            if (shape) continue;
+            if (r.kind(c, kShapes, o.kind, shaped, "an object has one shape")) continue;
             if (c.keyword == "Surface") {
                 r.once(c);
                 if (c.kind != SceneNode::Kind::Line || c.args.size() != 1)
@@ -356,15 +363,7 @@ bool WorldReader::read(const SceneNode& n) {
         bool kinded = false;
         for (const SceneNode& c : n.children) {
             if (r.field(c, std::begin(kLightFields), std::end(kLightFields), l)) continue;
-            bool kind = false;
-            for (const auto& [word, value] : kLightKinds) {
-                if (c.keyword != word) continue;
-                if (kinded) r.fail(c, "a light has one kind");
-                r.numbers(c, 0);
-                l.kind = value;
-                kinded = kind = true;
-            }
-            if (kind) continue;
+            if (r.kind(c, kLightKinds, l.kind, kinded, "a light has one kind")) continue;
             if (c.keyword == "Shadows") {
                 r.once(c);
                 if (c.kind != SceneNode::Kind::Line || c.args.size() != 1 ||

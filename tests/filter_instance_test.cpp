@@ -46,6 +46,12 @@ class FilterInstanceTest : public ModuleTest {
         state.finish();
         return w.text();
     }
+    // What the editor's preview callback hands back, from a non-zero start.
+    static std::array<double, 3> preview(NodeEditor& e) {
+        std::array<double, 3> rgb = {9, 9, 9};
+        e.rootDesc().preview(reinterpret_cast<NodeEditorID>(&e), nullptr, rgb.data());
+        return rgb;
+    }
     std::vector<SceneNode> parsed;
     std::string loadError;
 };
@@ -247,11 +253,7 @@ TEST_F(FilterInstanceTest, EditorCallbacksReadTheUserData) {
     host.trace().clear();
     EXPECT_EQ(e.rootDesc().query(id), 0);
     e.callback(id);
-    double rgb[3] = {9, 9, 9};
-    e.rootDesc().preview(id, nullptr, rgb);
-    EXPECT_EQ(rgb[0], 0.25);
-    EXPECT_EQ(rgb[1], 0.5);
-    EXPECT_EQ(rgb[2], 0.75);
+    EXPECT_EQ(preview(e), (std::array<double, 3>{0.25, 0.5, 0.75}));
     EXPECT_EQ(host.trace().texts(kNodeEditorFuncsName),
               (std::vector<std::string>{"NodeEditorFuncs 15 get user data(editor1)",
                                         "NodeEditorFuncs 15 get user data(editor1)",
@@ -267,11 +269,7 @@ TEST_F(FilterInstanceTest, DestroyClearsTheEditorsUserDataSoCallbacksSeeNoInstan
     EXPECT_EQ(e.userData, nullptr);
     EXPECT_EQ(e.rootDesc().query(id), 0);
     e.callback(id);
-    double rgb[3] = {9, 9, 9};
-    e.rootDesc().preview(id, nullptr, rgb);
-    EXPECT_EQ(rgb[0], 0.0);
-    EXPECT_EQ(rgb[1], 0.0);
-    EXPECT_EQ(rgb[2], 0.0);
+    EXPECT_EQ(preview(e), (std::array<double, 3>{0, 0, 0}));  // black, not freed memory
 }
 
 TEST_F(FilterInstanceTest, DestroyOfAnotherInstanceKeepsTheUserData) {
@@ -289,10 +287,7 @@ TEST_F(FilterInstanceTest, DestroyOfNullDoesNothing) {
 
 TEST_F(FilterInstanceTest, PreviewOfAnUnconnectedRootIsBlack) {
     void* inst = create();
-    NodeEditor& e = *lastEditor();
-    double rgb[3] = {9, 9, 9};
-    e.rootDesc().preview(reinterpret_cast<NodeEditorID>(&e), nullptr, rgb);
-    EXPECT_EQ(rgb[0] + rgb[1] + rgb[2], 0.0);
+    EXPECT_EQ(preview(*lastEditor()), (std::array<double, 3>{0, 0, 0}));
     destroy(inst);
 }
 
