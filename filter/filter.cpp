@@ -8,6 +8,37 @@
 
 NodeEditorID editorID = nullptr;
 
+namespace {
+
+// The instances alive now, linked through the instances themselves. An editor
+// outlives the instance that made it and may still name it, or another
+// destroyed instance, as its user data (only the latest editor is reachable to
+// be cleared); the preview reads user data as an instance only when it is one
+// of these.
+FilterInstance* liveInstances = nullptr;
+
+void Track(FilterInstance* inst) {
+    inst->nextLive = liveInstances;
+    liveInstances = inst;
+}
+
+void Untrack(const FilterInstance* inst) {
+    for (FilterInstance** link = &liveInstances; *link != nullptr; link = &(*link)->nextLive) {
+        if (*link == inst) {
+            *link = inst->nextLive;
+            return;
+        }
+    }
+}
+
+FilterInstance* LiveInstance(const void* data) {
+    for (FilterInstance* inst = liveInstances; inst != nullptr; inst = inst->nextLive)
+        if (inst == data) return inst;
+    return nullptr;
+}
+
+}  // namespace
+
 const HostBlockIdent blockIdents[5] = {
     {HostBlockId("NDNO"), "Nodes"},
     {HostBlockId("NDAP"), "Amplitude"},
@@ -19,6 +50,7 @@ const HostBlockIdent blockIdents[5] = {
 extern "C" void* PX_CDECL FilterCreate(void*, void*, HostError* error) noexcept {
     auto* inst = static_cast<FilterInstance*>(std::calloc(1, sizeof(FilterInstance)));
     if (inst == nullptr) return nullptr;
+    Track(inst);
 
     const HostServicesTable& s = HostServices;
     HostItemID camera = s.itemInfo->first(kItemCamera, nullptr);
@@ -29,6 +61,7 @@ extern "C" void* PX_CDECL FilterCreate(void*, void*, HostError* error) noexcept 
     rootDesc.preview = RootPreview;
     editorID = s.nodeEditor->create(kEditorName, kEditorTitle, &rootDesc, inst);
     if (editorID == nullptr) {
+        Untrack(inst);
         std::free(inst);
         if (error != nullptr) *error = kEditorRefusedError;
         return nullptr;
@@ -49,18 +82,22 @@ extern "C" void PX_CDECL FilterDestroy(void* instance) noexcept {
     // The editor outlives its instances: make sure it does not keep naming this one.
     if (editorID != nullptr && HostServices.nodeEditor->getUserData(editorID) == inst)
         HostServices.nodeEditor->setUserData(editorID, nullptr);
+    Untrack(inst);
     std::free(inst);
 }
 
 extern "C" HostError PX_CDECL FilterCopy(void* to, void* from) noexcept {
     FilterInstance* dst = AsFilter(to);
     const FilterInstance* src = AsFilter(from);
-    // Everything is copied except the camera evaluator: each instance releases
-    // the one it made, so two instances must never hold the same one.
+    // Everything is copied except the camera evaluator (each instance releases
+    // the one it made, so two instances must never hold the same one) and the
+    // link of the list of live instances.
     if (dst == src) return nullptr;  // a copy onto itself changes nothing
     HostCameraEvaluatorID ownEvaluator = dst->cameraEval;
+    FilterInstance* ownLink = dst->nextLive;
     std::memcpy(dst, src, sizeof(FilterInstance));
     dst->cameraEval = ownEvaluator;
+    dst->nextLive = ownLink;
     return nullptr;
 }
 
@@ -99,7 +136,7 @@ extern "C" int32_t PX_CDECL RootQuery(NodeEditorID editor) noexcept {
 extern "C" void PX_CDECL RootPreview(NodeEditorID editor, HostNodalAccess* nodal,
                                      double* rgb) noexcept {
     double color[3] = {0.0, 0.0, 0.0};
-    if (FilterInstance* inst = AsFilter(HostServices.nodeEditor->getUserData(editor)))
+    if (FilterInstance* inst = LiveInstance(HostServices.nodeEditor->getUserData(editor)))
         HostServices.nodeInput->evaluate(inst->rootInput, nodal, color);
     rgb[0] = color[0];
     rgb[1] = color[1];

@@ -29,6 +29,7 @@ struct FilterInstance {
     CameraFrame camera;
     HostCameraEvaluatorID cameraEval;  // owned: made at init, released at cleanup
     HostNodalAccess nodalAccess;       // what the network sees of the last hit surface
+    FilterInstance* nextLive;          // the module's list of live instances (see filter.cpp)
 };
 
 // The module's one node editor; every successful FilterCreate replaces it,

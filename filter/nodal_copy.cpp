@@ -70,6 +70,7 @@ void CopyRows(const unsigned char* from, unsigned char* to, std::index_sequence<
 }  // namespace
 
 void CopyShadingToNodal(const HostShadingRecord& shading, HostNodalAccess& nodal) noexcept {
-    CopyRows(reinterpret_cast<const unsigned char*>(&shading), reinterpret_cast<unsigned char*>(&nodal),
+    CopyRows(reinterpret_cast<const unsigned char*>(&shading),
+             reinterpret_cast<unsigned char*>(&nodal),
              std::make_index_sequence<std::size(kCopyMap)>());
 }

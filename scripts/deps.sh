@@ -10,6 +10,7 @@ PACKAGES=(
     qemu-user                             # runs the i386 tests
     googletest libgtest-dev               # GoogleTest sources (built per target)
     libbenchmark-dev libcli11-dev libpng-dev libopenexr-dev pkg-config
+    clang-14 libclang-rt-14-dev           # fuzz preset: libFuzzer and clang's sanitizer runtimes
 )
 
 installed() {

@@ -90,6 +90,7 @@ TEST_F(FilterInstanceTest, CreateMakesTheEditorWithItsRootInput) {
     FilterInstance expected{};
     expected.rootNode = as(inst)->rootNode;
     expected.rootInput = as(inst)->rootInput;
+    expected.nextLive = as(inst)->nextLive;
     EXPECT_EQ(std::memcmp(inst, &expected, sizeof expected), 0);
     destroy(inst);
 }

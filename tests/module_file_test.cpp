@@ -49,6 +49,14 @@ TEST_F(ModuleFileErrors, EachBadFileGetsItsReason) {
     std::string otherClass = head;  // EI_CLASS at byte 4
     otherClass[4] = sizeof(void*) == 8 ? 1 : 2;
     const std::string self = sizeof(void*) == 8 ? "x86_64" : "i386";
+    std::string notShared = head;  // e_type at byte 16: an executable
+    notShared[16] = 2;
+    notShared[17] = 0;
+    // The Windows module's first bytes: the DOS stub's "MZ", then at 0x40 a PE header for i386.
+    std::string pe(0x200, '\0');
+    pe.replace(0, 2, "MZ");
+    pe[0x3C] = 0x40;
+    pe.replace(0x40, 6, std::string("PE\0\0\x4c\x01", 6));
 
     struct Case {
         std::string path;
@@ -67,6 +75,15 @@ TEST_F(ModuleFileErrors, EachBadFileGetsItsReason) {
         {fake + "/wrong_sync.so",
          ": not a module for this host: synchronisation constant 0x12345678, expected 0x04121994"},
         {fake + "/wrong_version.so", ": module descriptor version 2 is not supported (expected 3)"},
+        {write("executable.so", notShared), ": not a loadable module: it is not a shared library"},
+        {write("pexil.p", pe),
+         ": not a loadable module: it is not a shared library (no ELF header)"},
+        {fake + "/undefined_symbol.so", ": not a loadable module: " + fake +
+                                            "/undefined_symbol.so: undefined symbol: "
+                                            "pexil_fake_nowhere"},
+        {fake + "/no_servers.so", ": the module's descriptor has no server table"},
+        {fake + "/unnamed_server.so", ": server 1 of class PixelFilterHandler has no name"},
+        {fake + "/unterminated.so", ": the server table is not terminated"},
         {dir.string(), ": no such module file"},
     };
     for (const Case& c : cases) {
