@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <sstream>
@@ -196,17 +195,13 @@ int main(int argc, char** argv) {
         if (*check) {
             Host host;
             ModuleFile m(module);
-            std::ifstream in(scenePath, std::ios::binary);
-            if (!in) {
-                std::cerr << scenePath << ": cannot read file\n";
-                return 1;
-            }
-            std::ostringstream text;
-            text << in.rdbuf();
             std::vector<SceneError> errors;
-            {
+            try {
+                const std::string text = readSceneFile(scenePath);
                 Scene scene(host, m);
-                errors = scene.check(text.str(), scenePath);
+                errors = scene.check(text, scenePath);
+            } catch (const SceneError& e) {
+                errors = {e};
             }
             for (const SceneError& e : errors) std::cout << e.what() << "\n";
             if (errors.empty()) std::cout << scenePath << ": no errors\n";

@@ -7,6 +7,7 @@
 #include "host/module_file.h"
 #include "host/plugin.h"
 #include "host/services.h"
+#include "host/world.h"
 
 namespace pexil::host {
 namespace {
@@ -54,12 +55,7 @@ CameraState HostCamera::at(double time) const {
 void HostCamera::ray(double px, double py, int width, int height, double time, double origin[3],
                      double direction[3]) const {
     const CameraState c = at(time);
-    auto unit = [](std::array<double, 3> v) {
-        const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-        if (l > 0) v = {v[0] / l, v[1] / l, v[2] / l};
-        return v;
-    };
-    const auto right = unit(c.right), up = unit(c.up), forward = unit(c.forward);
+    const Vec3 right = Unit(c.right), up = Unit(c.up), forward = Unit(c.forward);
     // Film coordinates of the sample point, in units of half the frame height.
     const double hh = height * 0.5, hw = width * 0.5;
     const double u = (px + 0.5 - hw) / hh * c.pixelAspect - c.filmOffset[0];
@@ -77,7 +73,7 @@ void HostCamera::ray(double px, double py, int width, int height, double time, d
         origin[i] = c.position[i];
         d[i] = u * right[i] + v * up[i] + c.zoom * forward[i];
     }
-    d = unit(d);
+    d = Unit(d);
     for (int i = 0; i < 3; ++i) direction[i] = d[i];
 }
 

@@ -69,7 +69,7 @@ std::string NetworkDot(const NodeEditor& editor) {
         << "  rankdir=LR;\n  node [shape=record, fontname=\"Helvetica\", fontsize=10];\n";
     for (const auto& n : editor.nodes())
         WriteNode(dot, *n, NodeId(*n), n->type + " " + std::to_string(n->id));
-    const Node& root = const_cast<NodeEditor&>(editor).root();
+    const Node& root = editor.root();
     WriteNode(dot, root, "root", editor.title());
     auto edges = [&dot](const Node& n) {
         for (const auto& in : n.inputs)

@@ -249,7 +249,7 @@ void WriteNetwork(Host* host, const NodeEditor& editor, SceneWriter& w) {
                         Word(std::to_string(n.id)), Word(in->name)});
     };
     for (const auto& n : editor.nodes()) links(*n);
-    links(const_cast<NodeEditor&>(editor).root());
+    links(editor.root());
 }
 
 std::string NetworkText(const NodeEditor& editor) {

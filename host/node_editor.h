@@ -80,6 +80,7 @@ class NodeEditor {
     int rendering = 0;  // inits (operation 8) not yet matched by a cleanup (operation 10)
 
     Node& root() { return *root_; }
+    const Node& root() const { return *root_; }
     const std::vector<std::unique_ptr<Node>>& nodes() const { return nodes_; }
     Node* findNode(int id);
 

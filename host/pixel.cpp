@@ -98,27 +98,28 @@ PixelResult EvaluatePixel(Host& host, const HostPixelFilterHandler& filter, void
     return call.result;
 }
 
-void ScriptedPixel::values(int32_t type, int32_t count, float* out) {
+void ReadPixelBuffer(int32_t type, int32_t count, float* out, const std::array<float, 4>& rgba,
+                     const std::array<float, 3>& diffuse, const std::array<float, 3>& specular) {
     const float* from = nullptr;
-    std::size_t available = 0;
+    int32_t available = 0;
     switch (type) {
         case kBufferRgba:
-            from = rgba.data();
-            available = 4;
+            from = rgba.data(), available = 4;
             break;
         case kBufferDiffuseShading:
-            from = diffuse.data();
-            available = 3;
+            from = diffuse.data(), available = 3;
             break;
         case kBufferSpecularShading:
-            from = specular.data();
-            available = 3;
+            from = specular.data(), available = 3;
             break;
         default:
             break;
     }
-    for (int32_t i = 0; i < count; ++i)
-        out[i] = static_cast<std::size_t>(i) < available ? from[i] : 0.0f;
+    for (int32_t i = 0; i < count; ++i) out[i] = i < available ? from[i] : 0.0f;
+}
+
+void ScriptedPixel::values(int32_t type, int32_t count, float* out) {
+    ReadPixelBuffer(type, count, out, rgba, diffuse, specular);
 }
 
 double ScriptedPixel::shade(const double* start, const double* direction, HostShadingRecord* out) {

@@ -36,6 +36,11 @@ struct PixelResult {
 PixelResult EvaluatePixel(Host& host, const HostPixelFilterHandler& filter, void* instance,
                           double sx, double sy, PixelSource& source);
 
+// Fills `count` floats of buffer `type` from a pixel's rendered colour and
+// shading buffers; channels a buffer does not have, and unknown types, read 0.
+void ReadPixelBuffer(int32_t type, int32_t count, float* out, const std::array<float, 4>& rgba,
+                     const std::array<float, 3>& diffuse, const std::array<float, 3>& specular);
+
 // A pixel whose buffers and shading are set by hand: for tests and benchmarks.
 struct ScriptedPixel : PixelSource {
     std::array<float, 4> rgba{};              // buffer 32

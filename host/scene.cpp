@@ -1,9 +1,5 @@
 #include "host/scene.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 
 #include "host/scene_states.h"
@@ -82,13 +78,7 @@ FilterSlot& Scene::addFilter(const std::string& server) {
 }
 
 void Scene::loadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw SceneError(path, 0, "", std::string("cannot read file: ") + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw SceneError(path, 0, "", "cannot read file: read error");
-    loadText(text.str(), path);
+    loadText(readSceneFile(path), path);
 }
 
 void Scene::loadText(std::string_view text, const std::string& file) {

@@ -318,7 +318,7 @@ std::vector<SceneNode> parseSceneText(std::string_view text, const std::string& 
     return Parser(fileName, sectionKeywords).run(text);
 }
 
-std::vector<SceneNode> parseSceneFile(const std::string& path, const SectionSet& sectionKeywords) {
+std::string readSceneFile(const std::string& path) {
     const auto cannotRead = [&](int err) {
         return SceneError(path, 0, "", std::string("cannot read file: ") + std::strerror(err));
     };
@@ -330,7 +330,11 @@ std::vector<SceneNode> parseSceneFile(const std::string& path, const SectionSet&
     std::size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f.get())) > 0) data.append(buf, n);
     if (std::ferror(f.get())) throw cannotRead(errno);
-    return parseSceneText(data, path, sectionKeywords);
+    return data;
+}
+
+std::vector<SceneNode> parseSceneFile(const std::string& path, const SectionSet& sectionKeywords) {
+    return parseSceneText(readSceneFile(path), path, sectionKeywords);
 }
 
 void SceneWriter::emit(std::string_view lead, std::string_view keyword,

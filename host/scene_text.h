@@ -62,6 +62,9 @@ std::vector<SceneNode> parseSceneText(std::string_view text, const std::string& 
                                       const std::set<std::string, std::less<>>& sectionKeywords);
 // Reads a file (binary), then parses it. An unreadable file throws
 // SceneError(path, 0, "", "cannot read file: <reason>").
+// A file's bytes. A missing or unreadable file throws SceneError(path, 0, "", "cannot read file:
+// <reason>").
+std::string readSceneFile(const std::string& path);
 std::vector<SceneNode> parseSceneFile(const std::string& path,
                                       const std::set<std::string, std::less<>>& sectionKeywords);
 

@@ -207,14 +207,6 @@ void WritePose(SceneWriter& w, const CameraPose& p) {
     num("OrthoHeight", p.orthoHeight);
 }
 
-Vec3 Cross(const Vec3& a, const Vec3& b) {
-    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
-}
-Vec3 Unit(const Vec3& v) {
-    const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    return l > 0 ? Vec3{v[0] / l, v[1] / l, v[2] / l} : v;
-}
-
 }  // namespace
 
 void PoseAxes(const CameraPose& pose, CameraState& s) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -10,6 +11,15 @@
 namespace pexil::host {
 
 using Vec3 = std::array<double, 3>;
+
+inline Vec3 Cross(const Vec3& a, const Vec3& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+// `v` scaled to unit length; a zero vector stays zero.
+inline Vec3 Unit(const Vec3& v) {
+    const double l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    return l > 0 ? Vec3{v[0] / l, v[1] / l, v[2] / l} : v;
+}
 
 struct RenderSettings {
     int width = 640;

@@ -15,7 +15,6 @@ Image OutputsSheet(host::Host& host, host::Scene& scene, const RenderOptions& op
     if (host.editors().empty()) throw std::runtime_error("the scene's filter has no node editor");
     host::NodeEditor& editor = *host.editors().back();
     host::Node& probe = host.addPluginNode(editor, "pexil_PFOut");
-    const int probeId = probe.id;
 
     RenderOptions o = options;
     o.frames = {frame, frame};
@@ -81,7 +80,7 @@ Image OutputsSheet(host::Host& host, host::Scene& scene, const RenderOptions& op
             }
         }
     }
-    (void)probeId;  // the probe node stays in the network; nothing saves it
+    // The probe node stays in the network; nothing saves it.
     return sheet;
 }
 

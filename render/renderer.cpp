@@ -19,12 +19,11 @@ struct Sample {
     int x, s;
     double sx, sy;
     SampleValues values;
-    // The camera ray, shaded before the filters take their turn: a filter that
-    // casts this same ray gets this answer instead of a second trace, which
-    // keeps the tracing out of the part where samples wait for each other.
-    double rayStart[3], rayDirection[3];
-    HostShadingRecord rayRecord;
-    double rayDistance;
+    // The camera ray, shaded by the same trace that rendered the sample: a
+    // filter that casts this same ray gets this answer instead of a second
+    // trace, which also keeps the tracing out of the part where samples wait
+    // for each other.
+    Tracer::PrimaryRay ray;
 };
 
 // What the filters read of one sample, and how the host shades their rays.
@@ -36,38 +35,23 @@ struct SamplePixel : host::PixelSource {
     bool isPrepared(const double* start, const double* direction) const {
         // The filter forms the same ray by its own arithmetic: allow for rounding.
         for (int i = 0; i < 3; ++i) {
-            const double scale = std::max(1.0, std::fabs(sample->rayStart[i]));
-            if (std::fabs(start[i] - sample->rayStart[i]) > 1e-9 * scale) return false;
-            if (std::fabs(direction[i] - sample->rayDirection[i]) > 1e-12) return false;
+            const double scale = std::max(1.0, std::fabs(sample->ray.start[i]));
+            if (std::fabs(start[i] - sample->ray.start[i]) > 1e-9 * scale) return false;
+            if (std::fabs(direction[i] - sample->ray.direction[i]) > 1e-12) return false;
         }
         return true;
     }
 
     void values(int32_t type, int32_t count, float* out) override {
         const SampleValues& v = sample->values;
-        const float* from = nullptr;
-        int32_t available = 0;
-        switch (type) {
-            case kBufferRgba:
-                from = v.rgba.data(), available = 4;
-                break;
-            case kBufferDiffuseShading:
-                from = v.diffuse.data(), available = 3;
-                break;
-            case kBufferSpecularShading:
-                from = v.specular.data(), available = 3;
-                break;
-            default:
-                break;
-        }
-        for (int32_t i = 0; i < count; ++i) out[i] = i < available ? from[i] : 0.0f;
+        host::ReadPixelBuffer(type, count, out, v.rgba, v.diffuse, v.specular);
     }
     double shade(const double* start, const double* direction,
                  HostShadingRecord* shading) override {
         double distance;
         if (isPrepared(start, direction)) {
-            std::memcpy(shading, &sample->rayRecord, sizeof sample->rayRecord);
-            distance = sample->rayDistance;
+            std::memcpy(shading, &sample->ray.shading, sizeof sample->ray.shading);
+            distance = sample->ray.distance;
         } else {
             distance = tracer->shade(start, direction, shading);
         }
@@ -145,12 +129,8 @@ void Renderer::frameImage(int frame, Image& image, std::size_t& tilesDone, std::
                             m.s = s;
                             m.sx = x + (s % side + 0.5) / side - 0.5;
                             m.sy = y + (s / side + 0.5) / side - 0.5;
-                            m.values = tracer.sample(camera, m.sx, m.sy, time);
-                            if (!filtering) continue;
-                            camera.ray(m.sx, m.sy, settings_.width, settings_.height, time,
-                                       m.rayStart, m.rayDirection);
-                            std::memset(&m.rayRecord, 0, sizeof m.rayRecord);
-                            m.rayDistance = tracer.shade(m.rayStart, m.rayDirection, &m.rayRecord);
+                            m.values = filtering ? tracer.sample(camera, m.sx, m.sy, time, m.ray)
+                                                 : tracer.sample(camera, m.sx, m.sy, time);
                         }
                     }
                     if (filtering) {
@@ -166,7 +146,7 @@ void Renderer::frameImage(int frame, Image& image, std::size_t& tilesDone, std::
                                                             m.sx, m.sy, pixel)
                                             .rgba;
                             if (onSample)
-                                onSample({m.x, y, m.s, m.sx, m.sy, m.rayDistance >= 0,
+                                onSample({m.x, y, m.s, m.sx, m.sy, m.ray.distance >= 0,
                                           m.values.rgba.data()});
                         }
                     }

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <stdexcept>
@@ -623,20 +624,12 @@ Tracer::Tracer(const host::World& world) {
     scene_ = std::move(scene);
 }
 
-double Tracer::shade(const double start[3], const double direction[3],
-                     HostShadingRecord* shading) const {
-    const Scene& scene = *scene_;
-    V3 d;
-    if (!UnitDirection(direction, &d)) return -1.0;
-    const V3 o = FromArray(start);
-    Hit hit;
-    if (!Closest(scene, o, d, &hit)) return -1.0;
-    Detail detail;
-    // The record offers what the mirror and the glass would show even when the surface has
-    // neither, so a network can use them.
-    detail.traceAll = true;
-    ShadeHit(scene, o, d, hit, 0, &detail);
+namespace tracer_detail {
+namespace {
 
+// The shading record of a primary hit, from its shading with `traceAll` set.
+void FillRecord(const Scene& scene, V3 o, V3 d, const Hit& hit, const Detail& detail,
+                HostShadingRecord* shading) {
     const Shape& shape = scene.shapes[hit.object];
     const Material& m = scene.materials[shape.surface];
     const host::Surface& s = m.source;
@@ -699,14 +692,46 @@ double Tracer::shade(const double start[3], const double direction[3],
     Store(detail.refractionShade, r.refractionShade);
     Store(detail.reflectionShade, r.reflectionShade);
     r.hitSide = hit.inside ? 2 : 1;
+}
+
+}  // namespace
+}  // namespace tracer_detail
+
+double Tracer::shade(const double start[3], const double direction[3],
+                     HostShadingRecord* shading) const {
+    const Scene& scene = *scene_;
+    V3 d;
+    if (!UnitDirection(direction, &d)) return -1.0;
+    const V3 o = FromArray(start);
+    Hit hit;
+    if (!Closest(scene, o, d, &hit)) return -1.0;
+    Detail detail;
+    // The record offers what the mirror and the glass would show even when the surface has
+    // neither, so a network can use them.
+    detail.traceAll = true;
+    ShadeHit(scene, o, d, hit, 0, &detail);
+    FillRecord(scene, o, d, hit, detail, shading);
     return hit.t;
 }
 
 SampleValues Tracer::sample(const host::HostCamera& camera, double sx, double sy,
                             double time) const {
-    const Scene& scene = *scene_;
     double origin[3], direction[3];
-    camera.ray(sx, sy, scene.width, scene.height, time, origin, direction);
+    camera.ray(sx, sy, scene_->width, scene_->height, time, origin, direction);
+    return trace(origin, direction, nullptr);
+}
+
+SampleValues Tracer::sample(const host::HostCamera& camera, double sx, double sy, double time,
+                            PrimaryRay& primary) const {
+    camera.ray(sx, sy, scene_->width, scene_->height, time, primary.start, primary.direction);
+    std::memset(&primary.shading, 0, sizeof primary.shading);
+    primary.distance = -1.0;
+    return trace(primary.start, primary.direction, &primary);
+}
+
+SampleValues Tracer::trace(const double origin[3], const double direction[3],
+                           PrimaryRay* primary) const {
+    const Scene& scene = *scene_;
     SampleValues out;
     auto put = [](V3 c, float* dst) {
         dst[0] = static_cast<float>(c.x);
@@ -722,7 +747,12 @@ SampleValues Tracer::sample(const host::HostCamera& camera, double sx, double sy
         return out;
     }
     Detail detail;
+    detail.traceAll = primary != nullptr;  // the record shows the mirror and the glass anyway
     const Result r = ShadeHit(scene, o, d, hit, 0, &detail);
+    if (primary != nullptr) {
+        FillRecord(scene, o, d, hit, detail, &primary->shading);
+        primary->distance = hit.t;
+    }
     put(r.color, out.rgba.data());
     out.rgba[3] = static_cast<float>(r.alpha);
     put(detail.diffuseLight, out.diffuse.data());

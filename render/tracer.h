@@ -59,11 +59,27 @@ class Tracer {
     // background alpha. Thread-safe.
     SampleValues sample(const host::HostCamera& camera, double sx, double sy, double time) const;
 
+    // The sample's camera ray and what `shade` answers for it.
+    struct PrimaryRay {
+        double start[3];
+        double direction[3];
+        HostShadingRecord shading;  // as `shade` fills a zero-filled record
+        double distance;            // as `shade` returns it
+    };
+    // As above, and also the camera ray shaded as `shade` would, from the same trace
+    // (the sample's colour is the same either way).
+    SampleValues sample(const host::HostCamera& camera, double sx, double sy, double time,
+                        PrimaryRay& primary) const;
+
     // The colour seen along a ray that has already been through `depth` bounces (0: a camera
     // ray). Rays deeper than the maximum depth see the background. Thread-safe.
     host::Vec3 radiance(const double start[3], const double direction[3], int depth) const;
 
   private:
+    // The sample along a camera ray; fills `primary`'s record and distance when given.
+    SampleValues trace(const double origin[3], const double direction[3],
+                       PrimaryRay* primary) const;
+
     std::shared_ptr<const tracer_detail::Scene> scene_;
 };
 

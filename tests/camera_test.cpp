@@ -9,18 +9,11 @@
 namespace pexil::host::testing {
 namespace {
 
-class CameraSetupTest : public ModuleTest {
+class CameraSetupTest : public InstanceTest {
   protected:
     void SetUp() override {
-        ModuleTest::SetUp();
-        ASSERT_EQ(activateFilter(), kActivateOk);
-        inst = create();
-        ASSERT_NE(inst, nullptr);
+        InstanceTest::SetUp();
         host.trace().clear();
-    }
-    void TearDown() override {
-        destroy(inst);
-        ModuleTest::TearDown();
     }
     HostError init(int32_t mode = 0) { return filter.rend.init(inst, mode); }
     HostError newTime(int32_t frame, double time) { return filter.rend.newTime(inst, frame, time); }
@@ -28,8 +21,6 @@ class CameraSetupTest : public ModuleTest {
     CameraState& camera(std::size_t i = 0) { return host.cameras()[i].state; }
     const CameraFrame& frame() { return as(inst)->camera; }
     static std::vector<double> v3(const double* v) { return {v[0], v[1], v[2]}; }
-
-    void* inst = nullptr;
 };
 
 TEST_F(CameraSetupTest, ARenderCallsTheHostInThisOrder) {

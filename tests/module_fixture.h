@@ -55,4 +55,21 @@ class ModuleTest : public ::testing::Test {
     HandlerRecords filter, ui, node;
 };
 
+// A module test with the filter handler activated and one filter instance made.
+class InstanceTest : public ModuleTest {
+  protected:
+    void SetUp() override {
+        ModuleTest::SetUp();
+        ASSERT_EQ(activateFilter(), kActivateOk);
+        inst = create();
+        ASSERT_NE(inst, nullptr);
+    }
+    void TearDown() override {
+        destroy(inst);
+        ModuleTest::TearDown();
+    }
+
+    void* inst = nullptr;
+};
+
 }  // namespace pexil::host::testing

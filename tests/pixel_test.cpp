@@ -30,13 +30,11 @@ struct CheckedPixel : ScriptedPixel {
     }
 };
 
-class PixelTest : public ModuleTest {
+class PixelTest : public InstanceTest {
   protected:
     void SetUp() override {
-        ModuleTest::SetUp();
-        ASSERT_EQ(activateFilter(), kActivateOk);
-        inst = create();
-        ASSERT_NE(inst, nullptr);
+        InstanceTest::SetUp();
+        if (HasFatalFailure()) return;
         host.cameras()[0].state.position = {0, 0, -5};
         host.setFrameSize(640, 480);
         startFrame();
@@ -47,8 +45,7 @@ class PixelTest : public ModuleTest {
     }
     void TearDown() override {
         filter.rend.cleanup(inst);
-        destroy(inst);
-        ModuleTest::TearDown();
+        InstanceTest::TearDown();
     }
     void startFrame() {
         filter.rend.init(inst, 0);
@@ -79,7 +76,6 @@ class PixelTest : public ModuleTest {
         px.distance = 4.0;
     }
 
-    void* inst = nullptr;
     CheckedPixel px;
 };
 

@@ -741,6 +741,25 @@ TEST(Tracer, SameRayGivesTheSameBytes) {
     EXPECT_EQ(std::memcmp(&s1, &s2, sizeof s1), 0);
 }
 
+TEST(Tracer, ASampleWithItsPrimaryRayMatchesSampleAndShade) {
+    // One trace gives the sample and the record: both must be what the two
+    // separate calls give, byte for byte, on hits and misses alike.
+    const Tracer t(BusyWorld());
+    const host::HostCamera camera;
+    for (double sx = 0; sx < 64; sx += 7.5) {
+        for (double sy = 0; sy < 48; sy += 6.25) {
+            SCOPED_TRACE(std::to_string(sx) + "," + std::to_string(sy));
+            Tracer::PrimaryRay primary;
+            const SampleValues both = t.sample(camera, sx, sy, 0, primary);
+            const SampleValues alone = t.sample(camera, sx, sy, 0);
+            EXPECT_EQ(std::memcmp(&both, &alone, sizeof both), 0);
+            HostShadingRecord record{};
+            EXPECT_EQ(t.shade(primary.start, primary.direction, &record), primary.distance);
+            EXPECT_EQ(std::memcmp(&record, &primary.shading, sizeof record), 0);
+        }
+    }
+}
+
 TEST(Tracer, ThreadsShadingTheSameRaysAgree) {
     const Tracer tracer(BusyWorld());
     const std::vector<HostShadingRecord> expected = ShadeGrid(tracer);
